@@ -1,0 +1,22 @@
+// The configuration's file, section and key names and its messages, exactly as stored and shown.
+#pragma once
+
+#include <string_view>
+
+namespace ventrel::texts {
+
+inline constexpr std::string_view kBoardFileName = "VENTREL_DLL.INI";
+inline constexpr std::string_view kCatalogueFileName = "VentrelConf.ini";
+
+inline constexpr std::string_view kBoardSection = "BOARD";
+inline constexpr std::string_view kTypeKey = "TYPE";
+inline constexpr std::string_view kSubTypeKey = "TYPE_SUB";
+inline constexpr std::string_view kDisplayKey = "DISPLAY";
+// What a missing display name reads as; a model whose name reads so is not offered.
+inline constexpr std::string_view kNoDisplayName = "ECHEC";
+
+inline constexpr std::string_view kFileNotFound = "File %s not found !";
+inline constexpr std::string_view kImproperModel = "Error: CUsbConfDlg::SetModel improper value!";
+inline constexpr std::string_view kWriteFailed = "Error: the file %s could not be written!";
+
+}  // namespace ventrel::texts

@@ -1,0 +1,87 @@
+#include "config/ventrel_conf_dlg.h"
+
+#include "config/texts.h"
+#include "locator/find_system_paths.h"
+#include "utility/ini.h"
+#include "utility/path.h"
+#include "utility/platform.h"
+#include "utility/sdk_util.h"
+#include "utility/text.h"
+
+namespace ventrel {
+namespace {
+
+// "%s<separator>%s": with an empty folder the name is left at the root, as in the message the
+// user sees; has_data_folder keeps anything from being read or written there.
+std::string InDataFolder(const std::string& folder, std::string_view name) {
+  return folder + kPathSeparator + std::string(name);
+}
+
+}  // namespace
+
+CVentrelConfDlg::CVentrelConfDlg() {
+  std::string data_folder;
+  FindSystemPaths(data_folder);
+  context_.has_data_folder = !data_folder.empty();
+  context_.board_path = InDataFolder(data_folder, texts::kBoardFileName);
+  if (!context_.has_data_folder || !CSdkUtil::Exist(context_.board_path)) {
+    ShowErrorBox(FormatMessage(texts::kFileNotFound, context_.board_path));
+    return;
+  }
+  context_.catalogue_path = InDataFolder(data_folder, texts::kCatalogueFileName);
+  if (!CSdkUtil::Exist(context_.catalogue_path)) {
+    ShowErrorBox(FormatMessage(texts::kFileNotFound, context_.catalogue_path));
+  }
+}
+
+ModelCode CVentrelConfDlg::ReadCurrentModel() const {
+  if (!context_.has_data_folder) {
+    return kNoModel;
+  }
+  CIni ini;
+  int type = kNoModel;
+  ini.Donne(type, texts::kTypeKey, kNoModel, texts::kBoardSection, context_.board_path);
+  if (type != k3dBoard && type != k3dBoardV2) {
+    return type;
+  }
+  int sub_type = k3dBoard;
+  ini.Donne(sub_type, texts::kSubTypeKey, k3dBoard, texts::kBoardSection, context_.board_path);
+  return sub_type;
+}
+
+std::vector<DisplayEntry> CVentrelConfDlg::ReadDisplayNames() const {
+  std::vector<DisplayEntry> entries;
+  CIni ini;
+  for (const ModelInfo& model : kModels) {
+    std::string text;
+    ini.Donne(text, texts::kDisplayKey, texts::kNoDisplayName, model.catalogue_section,
+              context_.catalogue_path);
+    if (text != texts::kNoDisplayName) {
+      entries.push_back({text, model.code});
+    }
+  }
+  return entries;
+}
+
+bool CVentrelConfDlg::SetModel(ModelCode code) {
+  if (!IsModel(code)) {
+    ShowErrorBox(std::string(texts::kImproperModel));
+    return false;
+  }
+  CIni ini;
+  const std::string& board = context_.board_path;
+  bool written = context_.has_data_folder;
+  if (written && Is3dModel(code)) {
+    written = ini.Affecte(std::to_string(code), texts::kSubTypeKey, texts::kBoardSection, board);
+  }
+  const ModelCode type = Is3dModel(code) ? k3dBoard : code;
+  if (written) {
+    written = ini.Affecte(std::to_string(type), texts::kTypeKey, texts::kBoardSection, board);
+  }
+  if (!written) {
+    ShowErrorBox(FormatMessage(texts::kWriteFailed, board));
+  }
+  return written;
+}
+
+}  // namespace ventrel

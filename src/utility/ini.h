@@ -1,0 +1,61 @@
+// INI access as the Windows profile functions read a file, because the unit's driver reads the
+// board file that way. Each call names its own file; nothing is kept between calls.
+//
+// Reading rules:
+// - section and key names match without regard to ASCII case; blanks (space, tab) around section
+//   names, keys and values are ignored;
+// - a line "[name]" opens a section (text after the first ']' is ignored); a line without ']' opens
+//   none and is read like any other line;
+// - only the first section of a name is searched, and the first key of a name in it wins;
+// - a line whose first non-blank byte is ';' is a comment; a line without '=' is no key; a ';'
+//   inside a value belongs to the value;
+// - one pair of matching quotes (" or ') around a value is removed;
+// - a UTF-8 byte-order mark is skipped; CRLF and LF line ends both work.
+//
+// Writing changes only what it must: the value text of the first matching key, or one new line at
+// the end of its section, or one new section at the end of the file. Every other byte stays.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ventrel {
+
+class CIni {
+ public:
+  CIni() = default;
+  CIni(const CIni&) = delete;
+  CIni& operator=(const CIni&) = delete;
+  virtual ~CIni() = default;
+
+  // Reads text. True when the key exists; otherwise `out` holds a copy of `default_value`.
+  bool Donne(std::string& out, std::string_view key, std::string_view default_value,
+             std::string_view section, const std::string& file);
+
+  // Reads an integer as GetPrivateProfileInt does: an empty or missing value gives the default;
+  // otherwise an optional sign and the digits up to the first non-digit (none gives 0). A number
+  // beyond the 32-bit range reads as the nearest 32-bit value, never as what it would wrap to.
+  // True when the key exists.
+  bool Donne(int& out, std::string_view key, int default_value, std::string_view section,
+             const std::string& file);
+
+  // Stores `value` under the key and section, creating the file, the section or the key where
+  // missing (with the file's own line end; CRLF in a new file). False, with the file untouched,
+  // when a name or value cannot be stored as such or the file cannot be read or replaced.
+  bool Affecte(std::string_view value, std::string_view key, std::string_view section,
+               const std::string& file);
+};
+
+// The editing rules on text, for callers that hold the content themselves: the content after
+// storing `value`, or false when a name or value cannot be stored as such.
+bool EditIniText(std::string& content, std::string_view value, std::string_view key,
+                 std::string_view section);
+
+// The reading rules on text: the value of the key, or false when it is missing.
+bool FindIniValue(std::string_view content, std::string_view key, std::string_view section,
+                  std::string& value);
+
+// The integer reading rule on one value (see Donne).
+int ParseProfileInt(std::string_view value, int default_value);
+
+}  // namespace ventrel

@@ -1,0 +1,36 @@
+#include "utility/sdk_util.h"
+
+#include "utility/file_store.h"
+#include "utility/path.h"
+#include "utility/platform.h"
+
+namespace ventrel {
+namespace {
+
+bool Resolve(const std::string& root, std::string_view relative, std::string& out) {
+  if (root.empty()) {
+    return false;
+  }
+  out = PathAppend(root, relative);
+  return CSdkUtil::Exist(out);
+}
+
+}  // namespace
+
+bool CSdkUtil::Exist(const std::string& path) {
+  return IsExistingFile(path);
+}
+
+bool CSdkUtil::ProgramFiles(std::string_view relative, std::string& out) {
+  return Resolve(CurrentPlatform().ProgramsFolder(), relative, out);
+}
+
+bool CSdkUtil::Local(std::string_view relative, std::string& out) {
+  return Resolve(CurrentPlatform().LocalBaseFolder(), relative, out);
+}
+
+bool CSdkUtil::AppData(std::string_view relative, std::string& out) {
+  return Resolve(CurrentPlatform().AppDataFolder(), relative, out);
+}
+
+}  // namespace ventrel

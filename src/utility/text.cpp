@@ -1,0 +1,49 @@
+#include "utility/text.h"
+
+namespace ventrel {
+namespace {
+
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+std::string FormatMessage(std::string_view pattern, std::string_view argument) {
+  const std::size_t at = pattern.find("%s");
+  if (at == std::string_view::npos) {
+    return std::string(pattern);
+  }
+  std::string out(pattern.substr(0, at));
+  out += argument;
+  out += pattern.substr(at + 2);
+  return out;
+}
+
+}  // namespace ventrel

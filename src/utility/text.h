@@ -1,0 +1,20 @@
+// Small text helpers shared by the whole core. All text is 8-bit; only ASCII letters fold case.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ventrel {
+
+// Compares as the C runtime's _stricmp does: ASCII letters without regard to case, every other byte
+// exactly.
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
+
+// Removes leading and trailing blanks (space and tab), the blanks the INI rules ignore.
+std::string_view TrimBlanks(std::string_view text);
+
+// Substitutes `argument` for the first "%s" of a printf-style message. The argument is copied as it
+// stands, so a '%' in a path can never be taken as a directive.
+std::string FormatMessage(std::string_view pattern, std::string_view argument);
+
+}  // namespace ventrel

@@ -1,0 +1,44 @@
+// A platform for tests: folder roots and executable path as the test sets them, and every message
+// recorded instead of shown. It is installed for as long as it lives.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "utility/platform.h"
+
+namespace ventrel::test {
+
+struct RecordedMessage {
+  std::string caption;
+  std::string text;
+  MessageIcon icon;
+};
+
+class RecordingPlatform final : public Platform {
+ public:
+  RecordingPlatform();
+  RecordingPlatform(const RecordingPlatform&) = delete;
+  RecordingPlatform& operator=(const RecordingPlatform&) = delete;
+  ~RecordingPlatform() override;
+
+  std::string exe_path;
+  std::string programs_folder;
+  std::string app_data_folder;
+  std::string local_base_folder;
+  std::vector<RecordedMessage> messages;
+
+  // The texts of the messages, in the order shown.
+  std::vector<std::string> Texts() const;
+
+  std::string ExePath() const override { return exe_path; }
+  std::string ProgramsFolder() const override { return programs_folder; }
+  std::string AppDataFolder() const override { return app_data_folder; }
+  std::string LocalBaseFolder() const override { return local_base_folder; }
+  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
+
+ private:
+  Platform* previous_;
+};
+
+}  // namespace ventrel::test

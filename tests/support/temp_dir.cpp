@@ -1,0 +1,76 @@
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace ventrel::test {
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "ventrel-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "cannot create a temporary folder";
+  }
+  path_ = fs::canonical(pattern).string();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Read-only folders left by a test must not keep their contents from going.
+  for (auto it = fs::recursive_directory_iterator(path_, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::Path(const std::string& relative) const {
+  return path_ + "/" + relative;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  MakeFolders(fs::path(path).parent_path().string());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return "<missing>";
+  }
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void MakeFolders(const std::string& path) {
+  fs::create_directories(path);
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(fs::symlink_status(path, ignored));
+}
+
+std::string ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(path, ignored)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const auto& name : names) {
+    out += (out.empty() ? "" : " ") + name;
+  }
+  return out;
+}
+
+}  // namespace ventrel::test

@@ -1,0 +1,257 @@
+#include "utility/ini.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/temp_dir.h"
+
+namespace ventrel {
+namespace {
+
+struct ReadCase {
+  const char* name;
+  std::string content;
+  const char* section;
+  const char* key;
+  bool found;
+  const char* value;
+};
+
+class IniReadTest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(IniReadTest, FindsValueAsTheProfileFunctionsDo) {
+  const ReadCase& c = GetParam();
+  std::string value = "untouched";
+  EXPECT_EQ(FindIniValue(c.content, c.key, c.section, value), c.found);
+  if (c.found) {
+    EXPECT_EQ(value, c.value);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, IniReadTest,
+    testing::Values(
+        ReadCase{"plain", "[BOARD]\nTYPE=300\n", "BOARD", "TYPE", true, "300"},
+        ReadCase{"section_case", "[board]\nTYPE=1\n", "BOARD", "TYPE", true, "1"},
+        ReadCase{"key_case", "[BOARD]\ntype_sub=2\n", "BOARD", "TYPE_SUB", true, "2"},
+        ReadCase{"blanks_everywhere", "  [ BOARD ]  \n \t TYPE \t=  300 \t\n", "BOARD", "TYPE",
+                 true, "300"},
+        ReadCase{"text_after_bracket", "[BOARD] ; the board\nTYPE=3\n", "BOARD", "TYPE", true, "3"},
+        ReadCase{"no_closing_bracket_opens_nothing", "[OTHER]\n[BOARD\nTYPE=3\n", "BOARD", "TYPE",
+                 false, ""},
+        ReadCase{"unclosed_line_keeps_current_section", "[BOARD]\n[oops\nTYPE=3\n", "BOARD", "TYPE",
+                 true, "3"},
+        ReadCase{"first_section_only", "[BOARD]\nA=1\n[BOARD]\nTYPE=2\n", "BOARD", "TYPE", false,
+                 ""},
+        ReadCase{"first_key_wins", "[BOARD]\nTYPE=1\nTYPE=2\n", "BOARD", "TYPE", true, "1"},
+        ReadCase{"comment_line", "[BOARD]\n;TYPE=1\n  ; TYPE=2\nTYPE=3\n", "BOARD", "TYPE", true,
+                 "3"},
+        ReadCase{"semicolon_in_value", "[BOARD]\nTYPE=300 ; note\n", "BOARD", "TYPE", true,
+                 "300 ; note"},
+        ReadCase{"line_without_equals", "[BOARD]\nTYPE\nTYPE = 4\n", "BOARD", "TYPE", true, "4"},
+        ReadCase{"double_quotes", "[BOARD]\nTYPE=\" 300 \"\n", "BOARD", "TYPE", true, " 300 "},
+        ReadCase{"single_quotes", "[BOARD]\nTYPE='x'\n", "BOARD", "TYPE", true, "x"},
+        ReadCase{"one_pair_only", "[BOARD]\nTYPE=\"\"x\"\"\n", "BOARD", "TYPE", true, "\"x\""},
+        ReadCase{"unmatched_quotes", "[BOARD]\nTYPE=\"x'\n", "BOARD", "TYPE", true, "\"x'"},
+        ReadCase{"lone_quote", "[BOARD]\nTYPE=\"\n", "BOARD", "TYPE", true, "\""},
+        ReadCase{"empty_value", "[BOARD]\nTYPE=\n", "BOARD", "TYPE", true, ""},
+        ReadCase{"utf8_mark", "\xEF\xBB\xBF[BOARD]\r\nTYPE=7\r\n", "BOARD", "TYPE", true, "7"},
+        ReadCase{"crlf", "[A]\r\nX=1\r\n[BOARD]\r\nTYPE=8\r\n", "BOARD", "TYPE", true, "8"},
+        ReadCase{"no_final_line_end", "[BOARD]\nTYPE=9", "BOARD", "TYPE", true, "9"},
+        ReadCase{"key_before_any_section", "TYPE=1\n[BOARD]\n", "BOARD", "TYPE", false, ""},
+        ReadCase{"key_in_other_section", "[OTHER]\nTYPE=1\n", "BOARD", "TYPE", false, ""},
+        ReadCase{"equals_in_value", "[BOARD]\nPATH=a=b\n", "BOARD", "PATH", true, "a=b"},
+        ReadCase{"empty_file", "", "BOARD", "TYPE", false, ""}),
+    [](const testing::TestParamInfo<ReadCase>& param_info) {
+      return std::string(param_info.param.name);
+    });
+
+struct IntCase {
+  const char* text;
+  int expected;
+};
+
+class ProfileIntTest : public testing::TestWithParam<IntCase> {};
+
+TEST_P(ProfileIntTest, ReadsLikeGetPrivateProfileInt) {
+  EXPECT_EQ(ParseProfileInt(GetParam().text, -7), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, ProfileIntTest,
+                         testing::Values(IntCase{"", -7}, IntCase{"300", 300}, IntCase{"+301", 301},
+                                         IntCase{"-200", -200}, IntCase{"300abc", 300},
+                                         IntCase{"abc", 0}, IntCase{"-", 0}, IntCase{"0x12c", 0},
+                                         IntCase{"2147483647", 2147483647},
+                                         IntCase{"-2147483648", -2147483647 - 1},
+                                         IntCase{"4294967596", 2147483647},
+                                         IntCase{"-99999999999", -2147483647 - 1}));
+
+struct EditCase {
+  const char* name;
+  std::string before;
+  const char* section;
+  const char* key;
+  const char* value;
+  std::string after;
+};
+
+class IniEditTest : public testing::TestWithParam<EditCase> {};
+
+TEST_P(IniEditTest, ChangesOnlyWhatItMust) {
+  const EditCase& c = GetParam();
+  std::string content = c.before;
+  ASSERT_TRUE(EditIniText(content, c.value, c.key, c.section));
+  EXPECT_EQ(content, c.after);
+  std::string read_back;
+  ASSERT_TRUE(FindIniValue(content, c.key, c.section, read_back));
+  EXPECT_EQ(read_back, c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, IniEditTest,
+    testing::Values(
+        EditCase{"replace_value", "[BOARD]\nTYPE=200\n", "BOARD", "TYPE", "300",
+                 "[BOARD]\nTYPE=300\n"},
+        EditCase{"keeps_spacing_and_spelling", "; c\r\n[board]\r\n  Type =  200  \r\nX=1\r\n",
+                 "BOARD", "TYPE", "301", "; c\r\n[board]\r\n  Type =  301  \r\nX=1\r\n"},
+        EditCase{"replaces_quoted_value_whole", "[BOARD]\nTYPE=\"200\"\n", "BOARD", "TYPE", "300",
+                 "[BOARD]\nTYPE=300\n"},
+        EditCase{"fills_empty_value", "[BOARD]\nTYPE=\nX=1", "BOARD", "TYPE", "300",
+                 "[BOARD]\nTYPE=300\nX=1"},
+        EditCase{"first_of_duplicates", "[BOARD]\nTYPE=1\nTYPE=2\n", "BOARD", "TYPE", "3",
+                 "[BOARD]\nTYPE=3\nTYPE=2\n"},
+        EditCase{"key_added_after_last_entry", "[BOARD]\nTYPE=300\n\n[NEXT]\nA=1\n", "BOARD",
+                 "TYPE_SUB", "301", "[BOARD]\nTYPE=300\nTYPE_SUB=301\n\n[NEXT]\nA=1\n"},
+        EditCase{"key_added_before_trailing_comment", "[BOARD]\nTYPE=300\n; about NEXT\n[NEXT]\n",
+                 "BOARD", "TYPE_SUB", "301",
+                 "[BOARD]\nTYPE=300\nTYPE_SUB=301\n; about NEXT\n[NEXT]\n"},
+        EditCase{"key_added_to_empty_section", "[BOARD]\r\n[NEXT]\r\n", "BOARD", "TYPE", "200",
+                 "[BOARD]\r\nTYPE=200\r\n[NEXT]\r\n"},
+        EditCase{"key_added_to_first_of_duplicate_sections", "[BOARD]\nA=1\n[BOARD]\nTYPE=2\n",
+                 "BOARD", "TYPE", "3", "[BOARD]\nA=1\nTYPE=3\n[BOARD]\nTYPE=2\n"},
+        EditCase{"key_added_after_unterminated_last_line", "[BOARD]\r\nA=1", "BOARD", "TYPE", "3",
+                 "[BOARD]\r\nA=1\r\nTYPE=3\r\n"},
+        EditCase{"section_appended_lf", "[NET]\nA=1\n", "BOARD", "TYPE", "200",
+                 "[NET]\nA=1\n[BOARD]\nTYPE=200\n"},
+        EditCase{"section_appended_after_unterminated_line", "[NET]\r\nA=1", "BOARD", "TYPE", "200",
+                 "[NET]\r\nA=1\r\n[BOARD]\r\nTYPE=200\r\n"},
+        EditCase{"new_file_uses_crlf", "", "BOARD", "TYPE", "200", "[BOARD]\r\nTYPE=200\r\n"},
+        EditCase{"keeps_utf8_mark", "\xEF\xBB\xBF[BOARD]\nTYPE=1\n", "BOARD", "TYPE", "2",
+                 "\xEF\xBB\xBF[BOARD]\nTYPE=2\n"},
+        EditCase{"mark_only_file", "\xEF\xBB\xBF", "BOARD", "TYPE", "2",
+                 "\xEF\xBB\xBF[BOARD]\r\nTYPE=2\r\n"},
+        EditCase{"value_with_blanks_is_quoted", "[S]\nK=1\n", "S", "K", " a ", "[S]\nK=\" a \"\n"},
+        EditCase{"value_in_quotes_is_quoted", "[S]\nK=1\n", "S", "K", "'a'", "[S]\nK=\"'a'\"\n"},
+        EditCase{"empty_value", "[S]\nK=1\n", "S", "K", "", "[S]\nK=\n"}),
+    [](const testing::TestParamInfo<EditCase>& param_info) {
+      return std::string(param_info.param.name);
+    });
+
+TEST(IniEditTest, RefusesWhatCouldNotBeReadBack) {
+  const std::string original = "[S]\nK=1\n";
+  const struct {
+    const char* section;
+    const char* key;
+    const char* value;
+  } cases[] = {{"S", "K", "a\nb"}, {"S", "K", "a\rb"}, {"S", "", "1"},   {"S", " K", "1"},
+               {"S", "K=", "1"},   {"S", ";K", "1"},   {"S", "[K", "1"}, {"S]", "K", "1"},
+               {"", "K", "1"},     {"S\n", "K", "1"}};
+  for (const auto& c : cases) {
+    std::string content = original;
+    EXPECT_FALSE(EditIniText(content, c.value, c.key, c.section))
+        << c.section << "/" << c.key << "/" << c.value;
+    EXPECT_EQ(content, original);
+  }
+}
+
+class IniFileTest : public testing::Test {
+ protected:
+  test::TempDir dir_;
+  std::string file_ = dir_.Path("VENTREL_DLL.INI");
+  CIni ini_;
+};
+
+TEST_F(IniFileTest, MissingFileGivesDefaultsAndFalse) {
+  std::string text;
+  EXPECT_FALSE(ini_.Donne(text, "DISPLAY", "ECHEC", "VentrelV1", file_));
+  EXPECT_EQ(text, "ECHEC");
+  int number = 0;
+  EXPECT_FALSE(ini_.Donne(number, "TYPE", -1, "BOARD", file_));
+  EXPECT_EQ(number, -1);
+}
+
+TEST_F(IniFileTest, EmptyIntegerValueGivesDefaultButCountsAsFound) {
+  test::WriteFile(file_, "[BOARD]\nTYPE=\nTYPE_SUB=x\n");
+  int number = 0;
+  EXPECT_TRUE(ini_.Donne(number, "TYPE", 300, "BOARD", file_));
+  EXPECT_EQ(number, 300);
+  EXPECT_TRUE(ini_.Donne(number, "TYPE_SUB", 300, "BOARD", file_));
+  EXPECT_EQ(number, 0);
+}
+
+TEST_F(IniFileTest, AffecteCreatesMissingFileWithCrlf) {
+  ASSERT_TRUE(ini_.Affecte("300", "TYPE", "BOARD", file_));
+  EXPECT_EQ(test::ReadFile(file_), "[BOARD]\r\nTYPE=300\r\n");
+}
+
+TEST_F(IniFileTest, AffecteKeepsEveryOtherByte) {
+  const std::string before =
+      "\xEF\xBB\xBF; driver\r\n[NET]\r\nIP = 1.2.3.4\n\n[Board]\r\n type=200 \r\nZ=1";
+  test::WriteFile(file_, before);
+  ASSERT_TRUE(ini_.Affecte("300", "TYPE", "BOARD", file_));
+  std::string expected = before;
+  expected.replace(expected.find("200"), 3, "300");
+  EXPECT_EQ(test::ReadFile(file_), expected);
+}
+
+TEST_F(IniFileTest, AffecteKeepsPermissions) {
+  test::WriteFile(file_, "[BOARD]\nTYPE=200\n");
+  ASSERT_EQ(::chmod(file_.c_str(), 0640), 0);
+  ASSERT_TRUE(ini_.Affecte("300", "TYPE", "BOARD", file_));
+  struct stat info {};
+  ASSERT_EQ(::stat(file_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_F(IniFileTest, AffecteFollowsSymbolicLink) {
+  const std::string target = dir_.Path("real/board.ini");
+  test::WriteFile(target, "[BOARD]\nTYPE=200\n");
+  ASSERT_EQ(::symlink(target.c_str(), file_.c_str()), 0);
+  ASSERT_TRUE(ini_.Affecte("301", "TYPE", "BOARD", file_));
+  struct stat info {};
+  ASSERT_EQ(::lstat(file_.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link itself must stay a link";
+  EXPECT_EQ(test::ReadFile(target), "[BOARD]\nTYPE=301\n");
+}
+
+TEST_F(IniFileTest, FailuresLeaveTheFileAndFolderAsTheyWere) {
+  const std::string before = "[BOARD]\nTYPE=200\n";
+  test::WriteFile(file_, before);
+  ASSERT_EQ(::chmod(file_.c_str(), 0444), 0);
+  EXPECT_FALSE(ini_.Affecte("300", "TYPE", "BOARD", file_)) << "read-only file";
+  EXPECT_EQ(test::ReadFile(file_), before);
+
+  EXPECT_FALSE(ini_.Affecte("300", "TYPE", "BOARD", dir_.Path("no/such/folder.ini")));
+
+  test::MakeFolders(dir_.Path("folder.ini"));
+  EXPECT_FALSE(ini_.Affecte("300", "TYPE", "BOARD", dir_.Path("folder.ini")));
+
+  const std::string dangling = dir_.Path("dangling.ini");
+  ASSERT_EQ(::symlink(dir_.Path("gone/x.ini").c_str(), dangling.c_str()), 0);
+  EXPECT_FALSE(ini_.Affecte("300", "TYPE", "BOARD", dangling));
+
+  EXPECT_EQ(test::ListFolder(dir_.path()), "VENTREL_DLL.INI dangling.ini folder.ini")
+      << "no temporary file may be left behind";
+}
+
+TEST_F(IniFileTest, UnchangedValueIsNotRewritten) {
+  test::WriteFile(file_, "[BOARD]\nTYPE=300\n");
+  ASSERT_EQ(::chmod(file_.c_str(), 0444), 0);
+  EXPECT_TRUE(ini_.Affecte("300", "TYPE", "BOARD", file_))
+      << "the file already holds the value, so there is nothing to write";
+}
+
+}  // namespace
+}  // namespace ventrel
