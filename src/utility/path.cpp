@@ -22,11 +22,11 @@ std::size_t LastComponentStart(std::string_view path) {
 }  // namespace
 
 std::string PathAppend(std::string_view base, std::string_view more) {
-  while (!more.empty() && IsPathSeparator(more.front())) {
-    more.remove_prefix(1);
-  }
   if (base.empty()) {
     return std::string(more);
+  }
+  while (!more.empty() && IsPathSeparator(more.front())) {
+    more.remove_prefix(1);
   }
   if (more.empty()) {
     return std::string(base);

@@ -1,1 +1,80 @@
-// in progress
+#include "utility/sdk_util.h"
+
+#include <gtest/gtest.h>
+
+#include "support/recording_platform.h"
+#include "support/temp_dir.h"
+
+namespace ventrel {
+namespace {
+
+using Resolver = bool (*)(std::string_view, std::string&);
+
+struct ResolverCase {
+  const char* name;
+  Resolver resolve;
+  std::string test::RecordingPlatform::*root;
+};
+
+class SdkUtilTest : public testing::TestWithParam<ResolverCase> {
+ protected:
+  test::TempDir dir_;
+  test::RecordingPlatform platform_;
+};
+
+TEST_P(SdkUtilTest, ResolvesUnderItsOwnRootOnlyWhenTheFileExists) {
+  const ResolverCase& c = GetParam();
+  platform_.programs_folder = dir_.Path("programs");
+  platform_.app_data_folder = dir_.Path("appdata");
+  platform_.local_base_folder = dir_.Path("local");
+  const std::string root = platform_.*c.root;
+  test::WriteFile(root + "/Dremont/VentrelConf.ini", "");
+
+  std::string out;
+  EXPECT_TRUE(c.resolve("Dremont/VentrelConf.ini", out));
+  EXPECT_EQ(out, root + "/Dremont/VentrelConf.ini");
+  EXPECT_FALSE(c.resolve("Dremont/Absent.ini", out)) << "a missing file is a failure";
+  EXPECT_FALSE(c.resolve("Dremont", out)) << "a folder is no file";
+
+  platform_.*c.root = "";
+  EXPECT_FALSE(c.resolve("Dremont/VentrelConf.ini", out)) << "an unknown root is a failure";
+}
+
+INSTANTIATE_TEST_SUITE_P(Roots, SdkUtilTest,
+                         testing::Values(ResolverCase{"ProgramFiles", &CSdkUtil::ProgramFiles,
+                                                      &test::RecordingPlatform::programs_folder},
+                                         ResolverCase{"AppData", &CSdkUtil::AppData,
+                                                      &test::RecordingPlatform::app_data_folder},
+                                         ResolverCase{"Local", &CSdkUtil::Local,
+                                                      &test::RecordingPlatform::local_base_folder}),
+                         [](const testing::TestParamInfo<ResolverCase>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
+
+TEST(RealPlatformTest, LocalResolvesTheRunningExecutable) {
+  // The real platform's local base is the executable's own folder, so the local layout is always
+  // found for the executable's own name.
+  const std::string exe = RealPlatform().ExePath();
+  ASSERT_FALSE(exe.empty());
+  std::string out;
+  EXPECT_TRUE(CSdkUtil::Local(exe.substr(exe.rfind('/') + 1), out));
+  EXPECT_EQ(out, exe);
+}
+
+TEST(RealPlatformTest, AppDataFollowsXdgConfigHome) {
+  const char* saved = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved_value = saved != nullptr ? saved : "";
+  ::setenv("XDG_CONFIG_HOME", "/srv/config", 1);
+  EXPECT_EQ(RealPlatform().AppDataFolder(), "/srv/config");
+  ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+  const char* home = std::getenv("HOME");
+  EXPECT_EQ(RealPlatform().AppDataFolder(), std::string(home != nullptr ? home : "") + "/.config");
+  if (saved != nullptr) {
+    ::setenv("XDG_CONFIG_HOME", saved_value.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
+}
+
+}  // namespace
+}  // namespace ventrel

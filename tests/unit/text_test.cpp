@@ -1,1 +1,29 @@
-// in progress
+#include "utility/text.h"
+
+#include <gtest/gtest.h>
+
+namespace ventrel {
+namespace {
+
+TEST(TextTest, EqualsIgnoreAsciiCaseFoldsOnlyAsciiLetters) {
+  EXPECT_TRUE(EqualsIgnoreAsciiCase("/Opt/DREMONT/x", "/opt/dremont/X"));
+  EXPECT_TRUE(EqualsIgnoreAsciiCase("", ""));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("abc", "abcd"));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("[", "{")) << "'[' and '{' differ by the case bit only";
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("\xC9", "\xE9")) << "non-ASCII bytes compare exactly";
+}
+
+TEST(TextTest, TrimBlanksRemovesSpacesAndTabsOnly) {
+  EXPECT_EQ(TrimBlanks(" \t a b \t"), "a b");
+  EXPECT_EQ(TrimBlanks("\ra\n"), "\ra\n");
+  EXPECT_EQ(TrimBlanks("   "), "");
+}
+
+TEST(TextTest, FormatMessageTakesTheArgumentLiterally) {
+  EXPECT_EQ(FormatMessage("File %s not found !", "/a/%s%d.ini"), "File /a/%s%d.ini not found !");
+  EXPECT_EQ(FormatMessage("no directive", "x"), "no directive");
+  EXPECT_EQ(FormatMessage("%s", ""), "");
+}
+
+}  // namespace
+}  // namespace ventrel
