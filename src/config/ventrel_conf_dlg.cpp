@@ -68,18 +68,20 @@ bool CVentrelConfDlg::SetModel(ModelCode code) {
     ShowErrorBox(std::string(texts::kImproperModel));
     return false;
   }
+  // TYPE_SUB goes first, so that a driver reading TYPE=300 finds the version it belongs to; both
+  // go in one replacement, so that no reader ever sees one without the other.
+  const std::string sub_type = std::to_string(code);
+  const std::string type = std::to_string(Is3dModel(code) ? k3dBoard : code);
+  std::vector<IniEntry> entries;
+  if (Is3dModel(code)) {
+    entries.push_back({texts::kSubTypeKey, sub_type});
+  }
+  entries.push_back({texts::kTypeKey, type});
   CIni ini;
-  const std::string& board = context_.board_path;
-  bool written = context_.has_data_folder;
-  if (written && Is3dModel(code)) {
-    written = ini.Affecte(std::to_string(code), texts::kSubTypeKey, texts::kBoardSection, board);
-  }
-  const ModelCode type = Is3dModel(code) ? k3dBoard : code;
-  if (written) {
-    written = ini.Affecte(std::to_string(type), texts::kTypeKey, texts::kBoardSection, board);
-  }
+  const bool written =
+      context_.has_data_folder && ini.Affecte(entries, texts::kBoardSection, context_.board_path);
   if (!written) {
-    ShowErrorBox(FormatMessage(texts::kWriteFailed, board));
+    ShowErrorBox(FormatMessage(texts::kWriteFailed, context_.board_path));
   }
   return written;
 }

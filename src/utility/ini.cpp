@@ -36,6 +36,7 @@ struct Location {
   bool key_found = false;
   std::size_t value_begin = 0;
   std::size_t value_end = 0;
+  bool quoted = false;          // the value stands between a matching pair of quotes
   std::size_t insert_at = 0;    // start of the line after the section's last entry
   bool needs_line_end = false;  // that entry is the file's last line and has no line end
 };
@@ -97,6 +98,11 @@ ParsedLine ParseLine(std::string_view text, const Line& line) {
   return parsed;
 }
 
+bool IsQuoted(std::string_view value) {
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+         value.back() == value.front();
+}
+
 Location Locate(std::string_view text, std::string_view section, std::string_view key) {
   Location where;
   bool inside = false;
@@ -116,6 +122,7 @@ Location Locate(std::string_view text, std::string_view section, std::string_vie
       where.key_found = true;
       where.value_begin = parsed.value_begin;
       where.value_end = parsed.value_end;
+      where.quoted = IsQuoted(text.substr(where.value_begin, where.value_end - where.value_begin));
       return where;
     }
     if (parsed.kind != LineKind::kBlank && parsed.kind != LineKind::kComment) {
@@ -127,11 +134,7 @@ Location Locate(std::string_view text, std::string_view section, std::string_vie
 }
 
 std::string_view Unquote(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
-  }
-  return value;
+  return IsQuoted(value) ? value.substr(1, value.size() - 2) : value;
 }
 
 std::string_view LineEndOf(std::string_view text) {
@@ -209,8 +212,13 @@ bool EditIniText(std::string& content, std::string_view value, std::string_view 
   if (!IsStorableKey(key) || !IsStorableSection(section) || HasLineBreak(value)) {
     return false;
   }
-  const std::string encoded = EncodeValue(value);
   const Location where = Locate(content, section, key);
+  if (where.key_found && where.quoted) {
+    // Inside the quotes the reader takes every byte as it stands.
+    content.replace(where.value_begin + 1, where.value_end - where.value_begin - 2, value);
+    return true;
+  }
+  const std::string encoded = EncodeValue(value);
   if (where.key_found) {
     content.replace(where.value_begin, where.value_end - where.value_begin, encoded);
     return true;
@@ -248,13 +256,20 @@ bool CIni::Donne(int& out, std::string_view key, int default_value, std::string_
 
 bool CIni::Affecte(std::string_view value, std::string_view key, std::string_view section,
                    const std::string& file) {
+  return Affecte({IniEntry{key, value}}, section, file);
+}
+
+bool CIni::Affecte(const std::vector<IniEntry>& entries, std::string_view section,
+                   const std::string& file) {
   std::string content;
   if (ReadWholeFile(file, content) == ReadResult::kFailed) {
     return false;
   }
   std::string edited = content;
-  if (!EditIniText(edited, value, key, section)) {
-    return false;
+  for (const IniEntry& entry : entries) {
+    if (!EditIniText(edited, entry.value, entry.key, section)) {
+      return false;
+    }
   }
   if (edited == content && IsExistingFile(file)) {
     return true;  // already stored: leave the file and its time stamp alone

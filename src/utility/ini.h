@@ -12,14 +12,21 @@
 // - one pair of matching quotes (" or ') around a value is removed;
 // - a UTF-8 byte-order mark is skipped; CRLF and LF line ends both work.
 //
-// Writing changes only what it must: the value text of the first matching key, or one new line at
-// the end of its section, or one new section at the end of the file. Every other byte stays.
+// Writing changes only what it must: the value text of the first matching key (inside its quotes
+// when it has them), or one new line at the end of its section, or one new section at the end of
+// the file. Every other byte stays.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ventrel {
+
+struct IniEntry {
+  std::string_view key;
+  std::string_view value;
+};
 
 class CIni {
  public:
@@ -43,6 +50,11 @@ class CIni {
   // missing (with the file's own line end; CRLF in a new file). False, with the file untouched,
   // when a name or value cannot be stored as such or the file cannot be read or replaced.
   bool Affecte(std::string_view value, std::string_view key, std::string_view section,
+               const std::string& file);
+
+  // Stores several keys of one section in order, as one replacement of the file: a reader never
+  // sees some of them stored and others not. False, with the file untouched, if any one fails.
+  bool Affecte(const std::vector<IniEntry>& entries, std::string_view section,
                const std::string& file);
 };
 

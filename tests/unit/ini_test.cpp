@@ -116,8 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "[BOARD]\nTYPE=300\n"},
         EditCase{"keeps_spacing_and_spelling", "; c\r\n[board]\r\n  Type =  200  \r\nX=1\r\n",
                  "BOARD", "TYPE", "301", "; c\r\n[board]\r\n  Type =  301  \r\nX=1\r\n"},
-        EditCase{"replaces_quoted_value_whole", "[BOARD]\nTYPE=\"200\"\n", "BOARD", "TYPE", "300",
-                 "[BOARD]\nTYPE=300\n"},
+        EditCase{"keeps_quotes", "[BOARD]\nTYPE=\"200\" \n", "BOARD", "TYPE", "300",
+                 "[BOARD]\nTYPE=\"300\" \n"},
+        EditCase{"inside_quotes_any_value_reads_back", "[S]\nK='x'\n", "S", "K", "\" y\"",
+                 "[S]\nK='\" y\"'\n"},
         EditCase{"fills_empty_value", "[BOARD]\nTYPE=\nX=1", "BOARD", "TYPE", "300",
                  "[BOARD]\nTYPE=300\nX=1"},
         EditCase{"first_of_duplicates", "[BOARD]\nTYPE=1\nTYPE=2\n", "BOARD", "TYPE", "3",
@@ -244,6 +246,16 @@ TEST_F(IniFileTest, FailuresLeaveTheFileAndFolderAsTheyWere) {
 
   EXPECT_EQ(test::ListFolder(dir_.path()), "VENTREL_DLL.INI dangling.ini folder.ini")
       << "no temporary file may be left behind";
+}
+
+TEST_F(IniFileTest, SeveralKeysGoInOneReplacementOrNotAtAll) {
+  test::WriteFile(file_, "[BOARD]\r\nTYPE=200\r\n");
+  ASSERT_TRUE(ini_.Affecte({{"TYPE_SUB", "301"}, {"TYPE", "300"}}, "BOARD", file_));
+  EXPECT_EQ(test::ReadFile(file_), "[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n");
+
+  EXPECT_FALSE(ini_.Affecte({{"TYPE", "200"}, {"BAD=KEY", "1"}}, "BOARD", file_));
+  EXPECT_EQ(test::ReadFile(file_), "[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n")
+      << "the first key must not be stored without the second";
 }
 
 TEST_F(IniFileTest, UnchangedValueIsNotRewritten) {
