@@ -92,6 +92,7 @@ ModelCode ModelSelectionDialog::SelectedModel() const {
 void ModelSelectionDialog::showEvent(QShowEvent* event) {
   if (!box_owner_) {
     box_owner_ = std::make_unique<OwnedBoxPlatform>(*this);
+    CentreOnPrimaryScreen();  // now with the frame round the window
   }
   QDialog::showEvent(event);
 }
@@ -132,13 +133,15 @@ void ModelSelectionDialog::CentreOnPrimaryScreen() {
   if (screen == nullptr) {
     return;
   }
+  // The window with its frame, as far as the platform knows the frame yet.
+  const QSize size = frameGeometry().size();
   const QRect area = screen->availableGeometry();
   const QPoint centre = area.center();
-  const int x = centre.x() - width() / 2;
-  const int y = centre.y() - height() / 2;
+  const int x = centre.x() - size.width() / 2;
+  const int y = centre.y() - size.height() / 2;
   // Kept inside the work area, its top left corner first.
-  move(std::max(area.left(), std::min(x, area.right() + 1 - width())),
-       std::max(area.top(), std::min(y, area.bottom() + 1 - height())));
+  move(std::max(area.left(), std::min(x, area.right() + 1 - size.width())),
+       std::max(area.top(), std::min(y, area.bottom() + 1 - size.height())));
 }
 
 void ModelSelectionDialog::Ok() {
