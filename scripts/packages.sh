@@ -1,8 +1,8 @@
 # The Debian packages each step needs; sourced by the other scripts.
 # shellcheck disable=SC2034
 BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev qt6-base-dev)
-# The dialog needs an X server (and the display platform of Qt) to appear on.
-RUN_PACKAGES=(qt6-qpa-plugins)
-TEST_PACKAGES=(clang-format qt6-qpa-plugins xvfb xdotool xauth binutils)
-BENCH_PACKAGES=(python3 crudini)
+# The dialog needs Qt's display platforms; F1 opens the help page with the desktop's launcher.
+RUN_PACKAGES=(qt6-qpa-plugins xdg-utils)
+TEST_PACKAGES=(clang-format qt6-qpa-plugins xvfb xdotool x11-utils binutils)
+BENCH_PACKAGES=(python3 crudini g++ xvfb)
 SCREENSHOT_PACKAGES=(qt6-qpa-plugins xvfb xdotool x11-utils imagemagick openbox)
