@@ -91,6 +91,10 @@ class Layout:
         self.board = os.path.join(self.data, BOARD_NAME)
         os.makedirs(self.data)
         shutil.copy2(exe, self.exe)
+        # The window module goes along, as installed: silent mode must not pay for it.
+        module = os.path.join(os.path.dirname(exe), "VentrelConf-qt.so")
+        if os.path.exists(module):
+            shutil.copy2(module, root)
         write_bytes(os.path.join(self.data, CATALOGUE_NAME), CATALOGUE_TEXT)
 
     def temporary_files(self):

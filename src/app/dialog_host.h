@@ -7,6 +7,9 @@ class CVentrelConfDlg;
 
 struct DialogHost {
   virtual ~DialogHost() = default;
+  // Readies the windows before the configuration is opened, so that the opening's messages show
+  // as boxes already. False, after saying why, when no window can be shown at all.
+  virtual bool OpenWindows() { return true; }
   // Runs the dialog until OK or cancel closes it.
   virtual void RunModal(CVentrelConfDlg& dialog) = 0;
 };

@@ -7,6 +7,10 @@ namespace ventrel {
 
 int CVentrelConf::InitInstance(const std::vector<std::string>& arguments, DialogHost* host) {
   const ModelCode code = ConvertModelArgument(FindModelArgument(arguments));
+  // A dialog that cannot be shown is better said at once than after the opening's messages.
+  if (code == kNoModel && host != nullptr && !host->OpenWindows()) {
+    return kNoDialog;
+  }
   // Both modes open the configuration first, so its messages come before anything else.
   CVentrelConfDlg dialog;
   if (code == kNoModel) {

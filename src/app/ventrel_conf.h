@@ -13,9 +13,12 @@ class CVentrelConf {
   // Exit statuses of silent mode, so that an installer can tell the outcome.
   static constexpr int kWritten = 0;
   static constexpr int kNotWritten = 1;
+  // The interactive mode could not show its dialog; nothing was opened or written.
+  static constexpr int kNoDialog = 2;
 
   // Runs once. `arguments` excludes the program name. Without a model argument the dialog runs on
-  // `host`; with no host the configuration is opened and the program ends. Returns the exit status.
+  // `host`; with no host the configuration is opened and the program ends; a host that cannot
+  // show windows ends the interactive mode before anything is opened. Returns the exit status.
   int InitInstance(const std::vector<std::string>& arguments, DialogHost* host);
 };
 

@@ -36,6 +36,11 @@ const std::string kCatalogue = "VentrelConf.ini";
 const std::string kStandardFiles = kBoard + " " + kCatalogue;  // as ListFolder sorts them
 
 const std::string kImproper = "Error: CUsbConfDlg::SetModel improper value!";
+// Without a display the interactive mode says so at once, opens nothing and writes nothing.
+const std::string kNoWindow =
+    "the dialog cannot be shown: no display (DISPLAY and WAYLAND_DISPLAY are unset). Give a model "
+    "code (200, 300 or 301) to set the model without a window.";
+constexpr int kNoWindowStatus = 2;
 
 std::string Message(const std::string& text, const std::string& caption = "VentrelConf") {
   return caption + ": " + text + "\n";
@@ -171,8 +176,9 @@ TEST_P(ArgumentTest, WritesTheModelOrNothing) {
 
   const ProgramResult result = layout.Run(c.arguments);
 
-  EXPECT_EQ(result.err, c.improper ? Message(kImproper) : "");
-  EXPECT_EQ(result.status, c.improper ? 1 : 0);
+  const bool interactive = c.written_model.empty() && !c.improper;
+  EXPECT_EQ(result.err, c.improper ? Message(kImproper) : interactive ? Message(kNoWindow) : "");
+  EXPECT_EQ(result.status, c.improper ? 1 : interactive ? kNoWindowStatus : 0);
   EXPECT_EQ(result.out, "");
   const std::string expected =
       c.written_model.empty() ? DriverBoardText() : DriverBoardAfter(c.written_model);
@@ -296,9 +302,9 @@ TEST_P(BrandTest, MissingBoardFileWithoutModelCreatesNothing) {
   for (const auto& arguments : {std::vector<std::string>{}, std::vector<std::string>{"250"}}) {
     const ProgramResult result = layout.Run(arguments);
     const bool improper = !arguments.empty();
-    EXPECT_EQ(result.err,
-              Message(NotFound(layout.BoardPath(brand))) + (improper ? Message(kImproper) : ""));
-    EXPECT_EQ(result.status, improper ? 1 : 0);
+    EXPECT_EQ(result.err, improper ? Message(NotFound(layout.BoardPath(brand))) + Message(kImproper)
+                                   : Message(kNoWindow));
+    EXPECT_EQ(result.status, improper ? 1 : kNoWindowStatus);
   }
   EXPECT_EQ(ListFolder(layout.ProductFolder(brand)), kCatalogue);
 }
@@ -325,8 +331,8 @@ TEST_P(BrandTest, MissingProductFolderWritesNothingAnywhere) {
   for (const auto& arguments : {std::vector<std::string>{}, std::vector<std::string>{"301"}}) {
     const ProgramResult result = layout.Run(arguments);
     const bool model_given = !arguments.empty();
-    EXPECT_EQ(result.err, NoDataFolder(kCatalogue, model_given));
-    EXPECT_EQ(result.status, model_given ? 1 : 0);
+    EXPECT_EQ(result.err, model_given ? NoDataFolder(kCatalogue, true) : Message(kNoWindow));
+    EXPECT_EQ(result.status, model_given ? 1 : kNoWindowStatus);
     EXPECT_EQ(result.out, "");
   }
   EXPECT_EQ(ListFolder(layout.Base()), "VentrelConf");

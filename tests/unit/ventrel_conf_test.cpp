@@ -13,11 +13,17 @@ namespace {
 class RecordingHost final : public DialogHost {
  public:
   explicit RecordingHost(const test::RecordingPlatform& platform) : platform_(platform) {}
+  bool OpenWindows() override {
+    ++opens;
+    return windows_available;
+  }
   void RunModal(CVentrelConfDlg& dialog) override {
     ++runs;
     messages_before_run = platform_.messages.size();
     current_model = dialog.ReadCurrentModel();
   }
+  bool windows_available = true;
+  int opens = 0;
   int runs = 0;
   std::size_t messages_before_run = 0;
   ModelCode current_model = kNoModel;
@@ -95,6 +101,29 @@ TEST_F(StartUpTest, ConfigurationIsOpenedBeforeEitherMode) {
   EXPECT_EQ(host_.runs, 1);
   EXPECT_EQ(host_.messages_before_run, 2u) << "the opening's messages come before the dialog";
   EXPECT_EQ(host_.current_model, kNoModel) << "without a data folder nothing is read";
+}
+
+TEST_F(StartUpTest, WindowsAreOpenedForTheInteractiveModeOnly) {
+  test::WriteFile(Board(), "[BOARD]\nTYPE=200\n");
+  EXPECT_EQ(application_.InitInstance({"300"}, &host_), 0);
+  EXPECT_EQ(host_.opens, 0) << "silent mode asks for no window";
+  EXPECT_EQ(application_.InitInstance({}, &host_), 0);
+  EXPECT_EQ(host_.opens, 1);
+  EXPECT_EQ(host_.runs, 1);
+}
+
+TEST_F(StartUpTest, NoWindowsEndTheInteractiveModeBeforeTheOpening) {
+  ::unlink(Catalogue().c_str());  // the opening would report it
+  host_.windows_available = false;
+  EXPECT_EQ(application_.InitInstance({}, &host_), CVentrelConf::kNoDialog);
+  EXPECT_EQ(host_.runs, 0);
+  EXPECT_TRUE(platform_.messages.empty()) << "nothing was opened";
+  EXPECT_FALSE(test::Exists(Board()));
+  // Silent mode does not ask for them, and runs.
+  platform_.messages.clear();
+  application_.InitInstance({"200"}, &host_);
+  EXPECT_EQ(host_.opens, 1);
+  EXPECT_FALSE(platform_.messages.empty());
 }
 
 TEST_F(StartUpTest, WithoutAHostInteractiveModeOnlyOpens) {
