@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
 echo "== formatting"
 scripts/check-format.sh
@@ -14,3 +14,6 @@ cmake --build --preset linux
 
 echo "== tests"
 ctest --preset linux
+
+echo "== windows"
+scripts/test-windows.sh

@@ -140,7 +140,7 @@ BoxIcon ClassifyIcon(HWND icon_control) {
 
   const struct {
     BoxIcon icon;
-    LPCWSTR id;
+    LPCSTR id;
   } candidates[] = {{BoxIcon::kError, IDI_HAND},
                     {BoxIcon::kWarning, IDI_EXCLAMATION},
                     {BoxIcon::kInformation, IDI_ASTERISK},
@@ -149,7 +149,7 @@ BoxIcon ClassifyIcon(HWND icon_control) {
   long best_distance = LONG_MAX;
   long second_distance = LONG_MAX;
   for (const auto& candidate : candidates) {
-    const long distance = IconDistance(screen, width, height, ::LoadIconW(nullptr, candidate.id));
+    const long distance = IconDistance(screen, width, height, ::LoadIconA(nullptr, candidate.id));
     if (distance < best_distance) {
       second_distance = best_distance;
       best_distance = distance;
@@ -182,6 +182,26 @@ BoxIcon ReadIcon(const std::vector<HWND>& children) {
     }
   }
   return BoxIcon::kNone;
+}
+
+// Text is read through the wide messages and converted here: Wine answers a cross-process ANSI
+// text request with UTF-16 text.
+LRESULT AskWide(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, kAskTimeoutMs,
+                             &result)) {
+    return 0;
+  }
+  return static_cast<LRESULT>(result);
+}
+
+std::string ToAnsi(const std::wstring& wide) {
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(std::max(n, 0)), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
+                        nullptr, nullptr);
+  return ansi;
 }
 
 HWND Button(HWND dialog, int id) {
@@ -318,6 +338,10 @@ MessageBoxInfo ReadMessageBox(HWND box) {
 void PressBoxOk(const MessageBoxInfo& box) {
   // Posted: the box ends its own loop; a sent click would wait on whatever comes next.
   ::PostMessageA(Button(box.hwnd, IDOK), BM_CLICK, 0, 0);
+  // Gone before anything else is looked for, so that it is never read twice.
+  for (int i = 0; i < 250 && ::IsWindow(box.hwnd); ++i) {
+    ::Sleep(kPollMs);
+  }
 }
 
 HWND ModelList(HWND dialog) {
@@ -329,11 +353,13 @@ ComboState ReadCombo(HWND dialog) {
   const HWND list = ModelList(dialog);
   const int count = static_cast<int>(Ask(list, CB_GETCOUNT));
   for (int i = 0; i < count; ++i) {
-    const int length = static_cast<int>(Ask(list, CB_GETLBTEXTLEN, i));
-    std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
-    Ask(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(std::char_traits<char>::length(text.c_str()));
-    state.entries.push_back(text);
+    // No size goes with CB_GETLBTEXT: the buffer is made larger than any answer can be.
+    const int length = static_cast<int>(AskWide(list, CB_GETLBTEXTLEN, i));
+    std::wstring text(
+        std::max<std::size_t>(static_cast<std::size_t>(std::max(length, 0)) * 2, 4096), L'\0');
+    AskWide(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::char_traits<wchar_t>::length(text.c_str()));
+    state.entries.push_back(ToAnsi(text));
     state.item_data.push_back(Ask(list, CB_GETITEMDATA, i));
   }
   state.selection = static_cast<int>(Ask(list, CB_GETCURSEL));
@@ -350,7 +376,8 @@ void SelectEntry(HWND dialog, int index) {
 
 void TypeIntoEditField(HWND dialog, const std::string& text) {
   const HWND edit = ::GetWindow(ModelList(dialog), GW_CHILD);
-  Ask(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  const std::wstring wide(text.begin(), text.end());  // the tests type ASCII
+  AskWide(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void PressOk(HWND dialog) {
@@ -394,11 +421,12 @@ LRESULT Ask(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 std::string WindowText(HWND hwnd) {
-  const int length = static_cast<int>(Ask(hwnd, WM_GETTEXTLENGTH));
-  std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
-  Ask(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(std::char_traits<char>::length(text.c_str()));
-  return text;
+  const int length = static_cast<int>(AskWide(hwnd, WM_GETTEXTLENGTH));
+  std::wstring text(std::max<std::size_t>(static_cast<std::size_t>(std::max(length, 0)) * 2, 4096),
+                    L'\0');
+  AskWide(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(std::char_traits<wchar_t>::length(text.c_str()));
+  return ToAnsi(text);
 }
 
 std::string ClassName(HWND hwnd) {

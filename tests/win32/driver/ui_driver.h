@@ -72,7 +72,7 @@ class AppProcess {
 
 // Reads a message box: caption, text, icon, owner and buttons.
 MessageBoxInfo ReadMessageBox(HWND box);
-// Presses the box's OK button.
+// Presses the box's OK button and waits until the box is gone.
 void PressBoxOk(const MessageBoxInfo& box);
 
 // The combo box (control 1000) of `dialog`.
