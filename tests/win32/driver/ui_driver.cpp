@@ -234,8 +234,10 @@ std::optional<AppProcess> AppProcess::Start(const std::wstring& exe,
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   std::wstring mutable_line = command_line;
+  // The program's own folder as its current folder, so that a path it gets wrong stays there.
+  const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
   if (!::CreateProcessW(exe.c_str(), mutable_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
+                        folder.c_str(), &startup, &info)) {
     return std::nullopt;
   }
   ::CloseHandle(info.hThread);

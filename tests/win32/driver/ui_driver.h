@@ -38,7 +38,8 @@ struct ComboState {
 // leaves nothing behind.
 class AppProcess {
  public:
-  // Starts `exe` with the raw `command_line` (the program name included, as Windows passes it).
+  // Starts `exe` with the raw `command_line` (the program name included, as Windows passes it),
+  // in the executable's own folder.
   // Returns nothing when the process cannot be created.
   static std::optional<AppProcess> Start(const std::wstring& exe, const std::wstring& command_line);
 
