@@ -1,7 +1,12 @@
 // Entry point on Linux: the arguments arrive already split.
+#include <csignal>
+
 #include "app/ventrel_conf.h"
 
 int main(int argc, char** argv) {
+  // Under a file-size limit the kernel would kill the program mid-write with SIGXFSZ; ignored, the
+  // write fails with EFBIG instead, and the program reports it and cleans up after itself.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   ventrel::CVentrelConf application;
   return application.InitInstance(arguments, nullptr);
