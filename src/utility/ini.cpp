@@ -238,12 +238,15 @@ bool EditIniText(std::string& content, std::string_view value, std::string_view 
   }
   const std::string line_end(LineEndOf(content));
   const std::string key_line = std::string(key) + "=" + encoded + line_end;
+  // A last line that ends in a bare CR reads as if the CR were its line end: an LF completes it,
+  // where a whole line end would leave the CR in its value.
+  const std::string last_line_end = content.ends_with('\r') ? "\n" : line_end;
   if (where.section_found) {
-    content.insert(where.insert_at, (where.needs_line_end ? line_end : "") + key_line);
+    content.insert(where.insert_at, (where.needs_line_end ? last_line_end : "") + key_line);
     return true;
   }
   if (!content.empty() && content.back() != '\n' && content.size() > BodyStart(content)) {
-    content += line_end;
+    content += last_line_end;
   }
   content += "[" + std::string(section) + "]" + line_end + key_line;
   return true;

@@ -232,34 +232,14 @@ std::string CheckFileEdit(std::string_view before, std::string_view after, std::
 }
 
 std::string RandomIniText(std::mt19937& random) {
-  static constexpr std::array<std::string_view, 28> kPieces = {"[BOARD]",
-                                                               "[board]",
-                                                               "  [ Board ]  ; note",
-                                                               "[NETWORK]",
-                                                               "[BOARD",
-                                                               "[]",
-                                                               "[ACQ]x",
-                                                               "TYPE=300",
-                                                               "type = 200",
-                                                               "TYPE_SUB\t=\t301 ",
-                                                               "TYPE=\"300\"",
-                                                               "TYPE='7' ",
-                                                               "TYPE=",
-                                                               "TYPE",
-                                                               "KEY=a=b",
-                                                               "; TYPE=1",
-                                                               "  ;comment",
-                                                               "",
-                                                               "   ",
-                                                               "SERIAL=\"x ; y\"",
-                                                               "=nothing",
-                                                               "K\xC3\xA9=v",
-                                                               "NUL=\0x"sv,
-                                                               "TYPE=\"",
-                                                               "[BOARD]=1",
-                                                               "TYPE = 1 ; c",
-                                                               "ODD\r=1",
-                                                               "\xFF\xFE"};
+  // clang-format off
+  static constexpr std::array<std::string_view, 29> kPieces = {
+      "[BOARD]", "[board]", "  [ Board ]  ; note", "[NETWORK]", "[BOARD", "[]", "[ACQ]x",
+      "TYPE=300", "type = 200", "TYPE_SUB\t=\t301 ", "TYPE=\"300\"", "TYPE='7' ", "TYPE=", "TYPE",
+      "KEY=a=b", "; TYPE=1", "  ;comment", "", "   ", "SERIAL=\"x ; y\"", "=nothing",
+      "K\xC3\xA9=v", "NUL=\0x"sv, "TYPE=\"", "[BOARD]=1", "TYPE = 1 ; c", "ODD\r=1", "\xFF\xFE",
+      "X=1 \r"};
+  // clang-format on
   static constexpr std::array<std::string_view, 3> kEnds = {"\n", "\r\n", "\r\r\n"};
   std::string text;
   if (random() % 6 == 0) {
