@@ -2,8 +2,9 @@
 # shellcheck disable=SC2034
 BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev)
 TEST_PACKAGES=(clang-format)
-# clang's libFuzzer and sanitizer runtimes; setpriv (util-linux) runs fault cases as an unprivileged
-# user, since root passes every permission check.
+# clang's libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
-RELIABILITY_PACKAGES=(util-linux)
+# strace shows the system calls of a write: files created exclusively, nothing outside the data
+# folder.
+RELIABILITY_PACKAGES=(strace)
 BENCH_PACKAGES=(python3 crudini)

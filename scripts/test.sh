@@ -1,16 +1,45 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, checks the formatting and runs every test.
+# Installs what is missing, builds, checks the formatting and runs every test: the suite as it
+# ships, the suite again with AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run
+# of each fuzz target (FUZZ_SECONDS each, 45 by default) and a short reliability run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" \
+  "${RELIABILITY_PACKAGES[@]}"
 
-echo "== formatting"
+step() {
+  echo "== $1"
+  step_started=$SECONDS
+}
+took() {
+  echo "== $1 took $((SECONDS - step_started)) s"
+}
+
+step "formatting"
 scripts/check-format.sh
 
-echo "== build"
+step "build"
 cmake --preset linux
 cmake --build --preset linux
+took "build"
 
-echo "== tests"
+step "sanitized build (AddressSanitizer, UndefinedBehaviorSanitizer)"
+cmake --preset linux-asan >/dev/null
+cmake --build --preset linux-asan
+took "sanitized build"
+
+step "sanitized tests"
+ctest --preset linux-asan
+took "sanitized tests"
+
+step "fuzzing"
+scripts/fuzz.sh "${FUZZ_SECONDS:-45}"
+took "fuzzing"
+
+step "reliability (short run)"
+scripts/reliability.sh
+took "reliability"
+
+step "tests"
 ctest --preset linux
