@@ -39,7 +39,8 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   through a link someone planted), receives the content, is flushed to disk and renamed over the
 //   original, keeping its permissions and owner;
 // - when someone who does not take the lock changes or replaces the file between the read and the
-//   replacement, `edit` runs again on the new content (a few times at most);
+//   replacement, even in the instant of the replacement, `edit` runs again on the new content (a
+//   few times at most), so their change is never lost;
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed.
 // A link is followed and its target replaced, but only when each link on the way belongs to the
@@ -52,6 +53,10 @@ bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
 
 // Replaces the file's content as UpdateWholeFile does, whatever it held.
 bool ReplaceWholeFile(const std::string& path, const std::string& content);
+
+// For tests: `hook` runs in each write just before the new file goes into the original's place,
+// after every check, where a rename of someone else's can still be under way (nullptr removes it).
+void SetBeforeReplacementHook(std::function<void()> hook);
 
 // The temporary files of a write to `file_name` are named "." + file_name + ".vctmp-" and six
 // letters or digits; only names of this form are ever removed as left over.

@@ -319,6 +319,76 @@ void RemoveLeftoverTemporaries(int folder_fd, const std::string& file_name, uid_
 
 enum class StepOutcome { kDone, kFailed, kRaced };
 
+std::function<void()>& BeforeReplacementHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+// The same file, unchanged in content: a rename changes a file's ctime but not its mtime.
+bool SameContent(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists && b.exists && a.info.st_dev == b.info.st_dev && a.info.st_ino == b.info.st_ino &&
+         a.info.st_size == b.info.st_size && SameTime(a.info.st_mtim, b.info.st_mtim);
+}
+
+StepOutcome RenameInPlace(const std::string& temp_path, const std::string& target) {
+  if (::rename(temp_path.c_str(), target.c_str()) != 0) {
+    ::unlink(temp_path.c_str());
+    return StepOutcome::kFailed;
+  }
+  return StepOutcome::kDone;
+}
+
+// Puts the temporary file in the file's place. A check made before a plain rename cannot see a
+// rename of someone else's that is still under way in the kernel (on ext4 one can wait
+// milliseconds for the journal our fsync commits), and ours would then replace theirs. So the two
+// files are exchanged atomically and what came out is checked: if it is not what we read, theirs
+// goes back and the step starts again. A new file never replaces one that appeared meanwhile.
+// File systems without these renames get the plain one.
+StepOutcome Install(const std::string& temp_path, const std::string& target,
+                    const FileIdentity& read_identity) {
+  const char* temp = temp_path.c_str();
+  const char* path = target.c_str();
+  FileIdentity ours;
+  if (!IdentityOfPath(temp_path, ours) || !ours.exists) {
+    return StepOutcome::kFailed;
+  }
+  if (BeforeReplacementHook()) {
+    BeforeReplacementHook()();
+  }
+  const unsigned flags = read_identity.exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+  if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, flags) != 0) {
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+      return RenameInPlace(temp_path, target);
+    }
+    const bool raced = errno == EEXIST || errno == ENOENT;
+    ::unlink(temp);
+    return raced ? StepOutcome::kRaced : StepOutcome::kFailed;
+  }
+  if (!read_identity.exists) {
+    return StepOutcome::kDone;
+  }
+  // The temporary's name now holds what stood in the file's place: the file we read, or one that
+  // someone put there after we read it.
+  FileIdentity displaced;
+  if (IdentityOfPath(temp_path, displaced) && SameContent(read_identity, displaced)) {
+    ::unlink(temp);
+    return StepOutcome::kDone;
+  }
+  // Theirs goes back. Should yet another writer have replaced ours meanwhile, that exchange brings
+  // out their newer file instead: one more puts it back in place, and the older one goes, as
+  // their own rename would have let it go.
+  for (int exchange = 0; exchange < 2; ++exchange) {
+    FileIdentity out;
+    if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_EXCHANGE) != 0 ||
+        !IdentityOfPath(temp_path, out) || !out.exists ||
+        (out.info.st_dev == ours.info.st_dev && out.info.st_ino == ours.info.st_ino)) {
+      break;
+    }
+  }
+  ::unlink(temp);
+  return StepOutcome::kRaced;
+}
+
 // One read-modify-replace under the lock. kRaced when the file changed behind our back.
 StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const FolderLock& lock) {
   std::string content;
@@ -350,9 +420,9 @@ StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const Fo
     return StepOutcome::kRaced;
   }
   if (!temp_path.empty()) {
-    if (::rename(temp_path.c_str(), target.c_str()) != 0) {
-      ::unlink(temp_path.c_str());
-      return StepOutcome::kFailed;
+    const StepOutcome installed = Install(temp_path, target, read_identity);
+    if (installed != StepOutcome::kDone) {
+      return installed;
     }
     if (lock.folder_fd() >= 0) {
       ::fsync(lock.folder_fd());
@@ -366,6 +436,10 @@ StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const Fo
 }
 
 }  // namespace
+
+void SetBeforeReplacementHook(std::function<void()> hook) {
+  BeforeReplacementHook() = std::move(hook);
+}
 
 bool IsExistingFile(const std::string& path) {
   struct stat info {};

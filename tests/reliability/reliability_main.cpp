@@ -1,6 +1,7 @@
 // The reliability run: crash safety, concurrency, storage faults, encodings and sizes, unsafe
 // paths, each against the built program; a table of what was tried and what was lost.
 //   ventrel_reliability --exe PATH --writer PATH --peak PATH [--full] [--seed N] [--work DIR]
+//   [--only GROUP]
 // Exit status 0 only when no byte was lost, nothing crashed and every check held.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.exe = argv[++i];
     } else if (arg == "--writer" && has_value) {
       options.writer = argv[++i];
+    } else if (arg == "--only" && has_value) {
+      options.only = argv[++i];
     } else if (arg == "--peak" && has_value) {
       options.peak = argv[++i];
     } else if (arg == "--work" && has_value) {
@@ -52,9 +55,10 @@ int main(int argc, char** argv) {
   using namespace ventrel::reliability;
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(
-        stderr, "usage: %s --exe PATH --writer PATH --peak PATH [--full] [--seed N] [--work DIR]\n",
-        argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s --exe PATH --writer PATH --peak PATH [--full] [--seed N] [--work DIR] "
+                 "[--only GROUP]\n",
+                 argv[0]);
     return 2;
   }
   options.exe = std::filesystem::absolute(options.exe).string();
@@ -87,6 +91,9 @@ int main(int argc, char** argv) {
   };
   std::vector<Group> groups;
   for (const Entry& entry : entries) {
+    if (!std::string(entry.name).starts_with(options.only)) {
+      continue;
+    }
     const auto started = std::chrono::steady_clock::now();
     Group& group = groups.emplace_back(entry.name);
     entry.run(options, group, random);

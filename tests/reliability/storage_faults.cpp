@@ -206,7 +206,7 @@ void DiskFullSizeLimit(const Options& options, Group& group, const std::string& 
 // The driver (which takes no lock) replaces the file once, at a random moment of the run. Either
 // its content gets our edit (read again), or it came after our write; its content is never lost.
 void ReplacedWhileRead(const Options& options, Group& group, std::mt19937& random) {
-  const int runs = options.full ? 60 : 12;
+  const int runs = options.full ? 150 : 20;
   const std::string original = DriverBoard(8 << 20);
   const Layout layout(options, "replaced-while-read", original);
   const RunOutcome calibration = layout.Run({"301"});

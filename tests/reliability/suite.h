@@ -19,6 +19,7 @@ struct Options {
   std::string peak;    // the peak-memory helper
   std::string work;    // a folder of the suite's own
   unsigned seed = 1;
+  std::string only;  // runs only the groups whose name starts so
 };
 
 // The table's columns for one group.

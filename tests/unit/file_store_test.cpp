@@ -226,6 +226,63 @@ TEST(FileStoreTest, FileReplacedWhileBeingEditedIsEditedAgain) {
   EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
 }
 
+TEST(FileStoreTest, FileCreatedWhileBeingEditedIsNotClobbered) {
+  test::TempDir dir;
+  const std::string board = dir.Path("board.ini");
+  int calls = 0;
+  ASSERT_TRUE(UpdateWholeFile(board, [&](std::string& c) {
+    if (++calls == 1) {
+      test::WriteFile(board, "driver\n");
+    }
+    return Append(c, "ours\n");
+  }));
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
+}
+
+// A rename of the driver's that is still under way in the kernel when we check the file (on ext4
+// it can wait milliseconds for the journal): the check passes, yet theirs lands before ours. Ours
+// must not replace it.
+TEST(FileStoreTest, ReplacementUnderWayIsNeverOverwritten) {
+  test::TempDir dir;
+  const std::string board = dir.Path("board.ini");
+  test::WriteFile(board, "old\n");
+  int replacements = 0;
+  SetBeforeReplacementHook([&] {
+    if (++replacements == 1) {
+      test::WriteFile(dir.Path("driver.tmp"), "driver\n");
+      EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
+    }
+  });
+  int calls = 0;
+  const bool ok = UpdateWholeFile(board, [&](std::string& c) {
+    ++calls;
+    return Append(c, "ours\n");
+  });
+  SetBeforeReplacementHook(nullptr);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
+  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
+}
+
+// The same for a file that was missing when read and that someone creates at that instant.
+TEST(FileStoreTest, FileCreatedUnderWayIsNeverOverwritten) {
+  test::TempDir dir;
+  const std::string board = dir.Path("board.ini");
+  int replacements = 0;
+  SetBeforeReplacementHook([&] {
+    if (++replacements == 1) {
+      test::WriteFile(board, "driver\n");
+    }
+  });
+  const bool ok = UpdateWholeFile(board, [](std::string& c) { return Append(c, "ours\n"); });
+  SetBeforeReplacementHook(nullptr);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
+  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
+}
+
 TEST(FileStoreTest, FileThatKeepsBeingReplacedIsLeftToItsWriter) {
   test::TempDir dir;
   const std::string board = dir.Path("board.ini");
