@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, checks the formatting and runs every test: the suite as it
 # ships, the suite again with AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run
-# of each fuzz target (FUZZ_SECONDS each, 45 by default) and a short reliability run.
+# of each fuzz target (FUZZ_SECONDS each, 45 by default), a short reliability run, and its hostile
+# inputs again against the sanitized build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -40,6 +41,10 @@ took "fuzzing"
 step "reliability (short run)"
 scripts/reliability.sh
 took "reliability"
+
+step "reliability: hostile encodings and sizes, sanitized build"
+scripts/reliability.sh --sanitized --only encodings
+took "sanitized reliability"
 
 step "tests"
 ctest --preset linux

@@ -214,9 +214,11 @@ void SystemCallsOfAWrite(const Options& options, Group& group) {
   int created = 0;
   int changed = 0;
   for (std::string line; std::getline(lines, line);) {
+    // "PID  call(arguments) = result": strace pads the pid to a width of its own.
     const std::size_t paren = line.find('(');
-    const std::size_t space = line.find(' ');
-    if (paren == std::string::npos || space == std::string::npos || space > paren) {
+    const std::size_t space =
+        paren == std::string::npos ? std::string::npos : line.rfind(' ', paren);
+    if (space == std::string::npos) {
       continue;
     }
     const std::string call = line.substr(space + 1, paren - space - 1);
