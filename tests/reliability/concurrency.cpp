@@ -37,11 +37,11 @@ void RunConcurrency(const Options& options, Group& group, std::mt19937& random) 
     }
     RunOutcome helper;
     std::thread helper_thread([&] {
-      RunSpec spec;
-      spec.argv = {
+      RunRequest request;
+      request.argv = {
           options.writer, layout.board, "NETWORK", "COUNTER", std::to_string(counter_writes),
           "2000"};
-      helper = Run(spec);
+      helper = Run(request);
     });
     std::vector<std::thread> instances;
     for (int n = 0; n < kInstances; ++n) {

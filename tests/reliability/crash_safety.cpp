@@ -49,9 +49,9 @@ void RunCrashSafety(const Options& options, Group& group, std::mt19937& random) 
   for (int i = 0; i < kills; ++i) {
     const std::string what = "kill " + std::to_string(i);
     const int target = Other(current);
-    RunSpec spec = layout.Spec({std::to_string(target)});
-    spec.kill_after = std::chrono::microseconds(delay(random));
-    const RunOutcome outcome = Run(spec);
+    RunRequest request = layout.Request({std::to_string(target)});
+    request.kill_after = std::chrono::microseconds(delay(random));
+    const RunOutcome outcome = Run(request);
     ++group.tally.cases;
     if (!group.CheckRun(what, outcome)) {
       continue;

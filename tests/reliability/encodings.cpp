@@ -28,9 +28,9 @@ void ExpectWritten(const Options& options, Group& group, const std::string& what
   ++group.tally.cases;
   ++group.tally.faults;
   const std::string peak_file = layout.base + "/peak.txt";
-  RunSpec spec = layout.Spec({std::to_string(model)});
-  spec.argv.insert(spec.argv.begin(), {options.peak, peak_file});
-  const RunOutcome outcome = Run(spec);
+  RunRequest request = layout.Request({std::to_string(model)});
+  request.argv.insert(request.argv.begin(), {options.peak, peak_file});
+  const RunOutcome outcome = Run(request);
   const long peak_kb = std::atol(ReadFile(peak_file).c_str());
   if (group.CheckRun(what, outcome)) {
     group.Expect(outcome.exit_status == 0, what,

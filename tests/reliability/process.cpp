@@ -20,19 +20,19 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Only async-signal-safe calls between fork and exec: the suite forks from several threads.
-[[noreturn]] void ExecChild(const RunSpec& spec, char* const* argv, int err_fd) {
+[[noreturn]] void ExecChild(const RunRequest& request, char* const* argv, int err_fd) {
   ::dup2(err_fd, STDOUT_FILENO);
   ::dup2(err_fd, STDERR_FILENO);
   const int null_fd = ::open("/dev/null", O_RDONLY);
   ::dup2(null_fd, STDIN_FILENO);
-  if (spec.file_size_limit) {
-    const rlimit limit{*spec.file_size_limit, *spec.file_size_limit};
+  if (request.file_size_limit) {
+    const rlimit limit{*request.file_size_limit, *request.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
-  if (spec.gid && (::setgroups(0, nullptr) != 0 || ::setgid(*spec.gid) != 0)) {
+  if (request.gid && (::setgroups(0, nullptr) != 0 || ::setgid(*request.gid) != 0)) {
     ::_exit(126);
   }
-  if (spec.uid && ::setuid(*spec.uid) != 0) {
+  if (request.uid && ::setuid(*request.uid) != 0) {
     ::_exit(126);
   }
   ::execve(argv[0], argv, environ);
@@ -51,22 +51,22 @@ void ReadAvailable(int fd, std::string& sink, bool& open) {
 
 }  // namespace
 
-RunOutcome Run(const RunSpec& spec) {
+RunOutcome Run(const RunRequest& request) {
   RunOutcome outcome;
   std::vector<char*> argv;
-  for (const std::string& arg : spec.argv) {
+  for (const std::string& arg : request.argv) {
     argv.push_back(const_cast<char*>(arg.c_str()));
   }
   argv.push_back(nullptr);
   int pipe_fds[2];
-  if (spec.argv.empty() || ::pipe2(pipe_fds, O_CLOEXEC) != 0) {
+  if (request.argv.empty() || ::pipe2(pipe_fds, O_CLOEXEC) != 0) {
     return outcome;
   }
   const auto started = Clock::now();
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(pipe_fds[0]);
-    ExecChild(spec, argv.data(), pipe_fds[1]);
+    ExecChild(request, argv.data(), pipe_fds[1]);
   }
   ::close(pipe_fds[1]);
   if (pid < 0) {
@@ -74,8 +74,9 @@ RunOutcome Run(const RunSpec& spec) {
     return outcome;
   }
   outcome.started = true;
-  const auto kill_at = spec.kill_after ? started + *spec.kill_after : Clock::time_point::max();
-  const auto give_up_at = started + spec.time_out;
+  const auto kill_at =
+      request.kill_after ? started + *request.kill_after : Clock::time_point::max();
+  const auto give_up_at = started + request.time_out;
   bool pipe_open = true;
   bool kill_sent = false;
   int wait_status = 0;

@@ -9,7 +9,7 @@
 
 namespace ventrel::reliability {
 
-struct RunSpec {
+struct RunRequest {
   std::vector<std::string> argv;  // argv[0] is the program's path
   // Runs as this user and group (and no other groups); needs root.
   std::optional<unsigned> uid;
@@ -39,6 +39,6 @@ struct RunOutcome {
   }
 };
 
-RunOutcome Run(const RunSpec& spec);
+RunOutcome Run(const RunRequest& request);
 
 }  // namespace ventrel::reliability

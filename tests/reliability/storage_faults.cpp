@@ -109,30 +109,30 @@ void ReadOnlyFile(const Options& options, Group& group, const std::string& board
 // the layout but may not write its folder.
 void ReadOnlyFolderAsUser(const Options& options, Group& group, const std::string& board) {
   const Layout layout(options, "read-only-folder", board);
-  RunSpec spec = layout.Spec({"301"});
+  RunRequest request = layout.Request({"301"});
   if (IsRoot()) {
     ChownTree(layout.base, kNobody);
-    spec.uid = kNobody;
-    spec.gid = kNobody;
+    request.uid = kNobody;
+    request.gid = kNobody;
   }
   ::chmod(layout.data.c_str(), 0555);
   const auto before = Snapshot(layout.base);
-  ExpectRefused(group, "read-only folder (unprivileged user)", layout, Run(spec), board, before,
+  ExpectRefused(group, "read-only folder (unprivileged user)", layout, Run(request), board, before,
                 WriteFailedMessage(layout.board));
   RemoveTree(layout.base);
 }
 
 void UnreadableFileAsUser(const Options& options, Group& group, const std::string& board) {
   const Layout layout(options, "unreadable-file", board);
-  RunSpec spec = layout.Spec({"301"});
+  RunRequest request = layout.Request({"301"});
   if (IsRoot()) {
     ChownTree(layout.base, kNobody);
-    spec.uid = kNobody;
-    spec.gid = kNobody;
+    request.uid = kNobody;
+    request.gid = kNobody;
   }
   ::chmod(layout.board.c_str(), 0200);
   const auto before = Snapshot(layout.base);
-  ExpectRefused(group, "write-only board file (unprivileged user)", layout, Run(spec), board,
+  ExpectRefused(group, "write-only board file (unprivileged user)", layout, Run(request), board,
                 before, WriteFailedMessage(layout.board));
   RemoveTree(layout.base);
 }
@@ -195,10 +195,10 @@ void DiskFullTmpfs(const Options& options, Group& group, const std::string& boar
 // A file-size limit below the file's size: the kernel refuses the rest of the temporary file.
 void DiskFullSizeLimit(const Options& options, Group& group, const std::string& board) {
   const Layout layout(options, "file-size-limit", board);
-  RunSpec spec = layout.Spec({"301"});
-  spec.file_size_limit = board.size() / 2;
+  RunRequest request = layout.Request({"301"});
+  request.file_size_limit = board.size() / 2;
   const auto before = Snapshot(layout.base);
-  ExpectRefused(group, "disk full (file-size limit)", layout, Run(spec), board, before,
+  ExpectRefused(group, "disk full (file-size limit)", layout, Run(request), board, before,
                 WriteFailedMessage(layout.board));
   RemoveTree(layout.base);
 }

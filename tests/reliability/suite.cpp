@@ -248,11 +248,11 @@ Layout::Layout(const Options& options, const std::string& name, const std::strin
   }
 }
 
-RunSpec Layout::Spec(const std::vector<std::string>& arguments) const {
-  RunSpec spec;
-  spec.argv = {exe};
-  spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-  return spec;
+RunRequest Layout::Request(const std::vector<std::string>& arguments) const {
+  RunRequest request;
+  request.argv = {exe};
+  request.argv.insert(request.argv.end(), arguments.begin(), arguments.end());
+  return request;
 }
 
 std::string WriteFailedMessage(const std::string& board) {

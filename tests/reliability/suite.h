@@ -99,9 +99,9 @@ struct Layout {
   std::string board;
   std::string catalogue;
 
-  RunSpec Spec(const std::vector<std::string>& arguments) const;
+  RunRequest Request(const std::vector<std::string>& arguments) const;
   RunOutcome Run(const std::vector<std::string>& arguments) const {
-    return ::ventrel::reliability::Run(Spec(arguments));
+    return ::ventrel::reliability::Run(Request(arguments));
   }
 };
 

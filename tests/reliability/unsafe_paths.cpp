@@ -119,9 +119,9 @@ void NoRegularFile(const Options& options, Group& group) {
     const std::string what = "board file is a " + kind;
     ++group.tally.cases;
     ++group.tally.faults;
-    RunSpec spec = layout.Spec({"301"});
-    spec.time_out = std::chrono::seconds(20);
-    const RunOutcome outcome = Run(spec);
+    RunRequest request = layout.Request({"301"});
+    request.time_out = std::chrono::seconds(20);
+    const RunOutcome outcome = Run(request);
     if (group.CheckRun(what, outcome)) {
       group.Expect(outcome.exit_status == 1 && outcome.err == "VentrelConf: File " + layout.board +
                                                                   " not found !\n" +
@@ -200,11 +200,11 @@ void SystemCallsOfAWrite(const Options& options, Group& group) {
   const Layout layout(options, "system-calls", board);
   WriteFile(layout.data + "/.VENTREL_DLL.INI.vctmp-K1lled", "half a board");
   const std::string trace = layout.base + "/trace.txt";
-  RunSpec spec;
-  spec.argv = {"/usr/bin/strace", "-f", "-y",  "-qq",      "-e",
-               "trace=%file",     "-o", trace, layout.exe, "301"};
+  RunRequest request;
+  request.argv = {"/usr/bin/strace", "-f", "-y",  "-qq",      "-e",
+                  "trace=%file",     "-o", trace, layout.exe, "301"};
   ++group.tally.cases;
-  const RunOutcome outcome = Run(spec);
+  const RunOutcome outcome = Run(request);
   const std::string what = "system calls of a write";
   if (group.CheckRun(what, outcome)) {
     group.Expect(outcome.exit_status == 0, what, outcome.err);
