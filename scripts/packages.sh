@@ -4,5 +4,8 @@ BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev qt6-base-dev)
 # The dialog needs Qt's display platforms; F1 opens the help page with the desktop's launcher.
 RUN_PACKAGES=(qt6-qpa-plugins xdg-utils)
 TEST_PACKAGES=(clang-format qt6-qpa-plugins xvfb xdotool x11-utils binutils)
+# The Windows program: MinGW-w64 (posix threads), GoogleTest's sources, Wine and a virtual screen.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+                  googletest wine wine64 xvfb xauth)
 BENCH_PACKAGES=(python3 crudini g++ xvfb)
 SCREENSHOT_PACKAGES=(qt6-qpa-plugins xvfb xdotool x11-utils imagemagick openbox)

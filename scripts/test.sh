@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
 echo "== formatting"
 scripts/check-format.sh
@@ -16,3 +16,6 @@ echo "== tests"
 # No display of the session's own: a message box there would wait for a person. The window tests
 # start a private X server of their own, and the dialog tests use Qt's offscreen platform.
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ctest --preset linux -j2
+
+echo "== windows"
+scripts/test-windows.sh

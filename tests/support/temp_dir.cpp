@@ -7,18 +7,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
+
+#include "utility/path.h"
 
 namespace fs = std::filesystem;
 
 namespace ventrel::test {
 
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "ventrel-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    ADD_FAILURE() << "cannot create a temporary folder";
+  // create_directory fails on a name that exists, so the folder found is ours alone.
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate =
+        fs::temp_directory_path() / ("ventrel-test-" + std::to_string(random()));
+    std::error_code error;
+    if (fs::create_directory(candidate, error)) {
+      path_ = Native(fs::canonical(candidate).string());
+      return;
+    }
   }
-  path_ = fs::canonical(pattern).string();
+  ADD_FAILURE() << "cannot create a temporary folder";
 }
 
 TempDir::~TempDir() {
@@ -32,7 +42,16 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::Path(const std::string& relative) const {
-  return path_ + "/" + relative;
+  return Native(path_ + "/" + relative);
+}
+
+std::string Native(std::string path) {
+  for (char& c : path) {
+    if (c == '/') {
+      c = kPathSeparator;
+    }
+  }
+  return path;
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
@@ -57,6 +76,18 @@ void MakeFolders(const std::string& path) {
 bool Exists(const std::string& path) {
   std::error_code ignored;
   return fs::exists(fs::symlink_status(path, ignored));
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code ignored;
+  fs::remove(path, ignored);
+}
+
+void MakeReadOnly(const std::string& path) {
+  std::error_code error;
+  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove, error);
+  ASSERT_FALSE(error) << "cannot make " << path << " read-only";
 }
 
 std::string ListFolder(const std::string& path) {

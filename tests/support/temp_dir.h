@@ -13,12 +13,15 @@ class TempDir {
   ~TempDir();
 
   const std::string& path() const { return path_; }
-  // `relative` joined to the folder.
+  // `relative` joined to the folder, with the platform's separators.
   std::string Path(const std::string& relative) const;
 
  private:
   std::string path_;
 };
+
+// `path` with the platform's separator in place of every '/'.
+std::string Native(std::string path);
 
 // Writes `content` to `path`, creating the folders on the way.
 void WriteFile(const std::string& path, const std::string& content);
@@ -26,6 +29,9 @@ void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 void MakeFolders(const std::string& path);
 bool Exists(const std::string& path);
+void RemoveFile(const std::string& path);
+// Takes every write permission away (on Windows: sets the read-only attribute).
+void MakeReadOnly(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::string ListFolder(const std::string& path);
 

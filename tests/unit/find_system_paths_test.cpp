@@ -20,29 +20,31 @@ class FindSystemPathsTest : public testing::Test {
   std::string Install(const Brand& brand, const std::string& exe_name = "VentrelConf") {
     const std::string product =
         std::string(brand.brand_folder) + "/" + std::string(brand.product_folder);
-    test::WriteFile(platform_.programs_folder + "/" + product + "/" + exe_name, "exe");
-    return platform_.programs_folder + "/" + product + "/" + exe_name;
+    const std::string exe =
+        test::Native(platform_.programs_folder + "/" + product + "/" + exe_name);
+    test::WriteFile(exe, "exe");
+    return exe;
   }
 
   void AddAppData(const Brand& brand, const std::string& ini_name = "VentrelConf.ini") {
-    test::WriteFile(platform_.app_data_folder + "/" + std::string(brand.brand_folder) + "/" +
-                        std::string(brand.product_folder) + "/" + ini_name,
+    test::WriteFile(test::Native(platform_.app_data_folder + "/" + std::string(brand.brand_folder) +
+                                 "/" + std::string(brand.product_folder) + "/" + ini_name),
                     "");
   }
 
   // The executable run from the local base folder.
   void RunLocally(const std::string& exe_name = "VentrelConf") {
-    platform_.exe_path = platform_.local_base_folder + "/" + exe_name;
+    platform_.exe_path = test::Native(platform_.local_base_folder + "/" + exe_name);
     test::WriteFile(platform_.exe_path, "exe");
   }
 
   std::string LocalProduct(const Brand& brand) {
-    return platform_.local_base_folder + "/" + std::string(brand.product_folder);
+    return test::Native(platform_.local_base_folder + "/" + std::string(brand.product_folder));
   }
 
   void WriteMarker(const Brand& brand, const std::string& content,
                    const std::string& ini_name = "VentrelConf.ini") {
-    test::WriteFile(LocalProduct(brand) + "/" + ini_name, content);
+    test::WriteFile(test::Native(LocalProduct(brand) + "/" + ini_name), content);
   }
 
   test::TempDir dir_;
@@ -55,8 +57,9 @@ TEST_F(FindSystemPathsTest, InstalledLayoutOfEachBrand) {
     platform_.exe_path = Install(brand);
     AddAppData(brand);
     EXPECT_EQ(FindSystemPaths(data_folder_), brand.installed) << brand.brand_folder;
-    EXPECT_EQ(data_folder_, platform_.app_data_folder + "/" + std::string(brand.brand_folder) +
-                                "/" + std::string(brand.product_folder));
+    EXPECT_EQ(data_folder_,
+              test::Native(platform_.app_data_folder + "/" + std::string(brand.brand_folder) + "/" +
+                           std::string(brand.product_folder)));
   }
   EXPECT_TRUE(platform_.messages.empty());
 }
@@ -65,7 +68,8 @@ TEST_F(FindSystemPathsTest, InstalledPathThatDiffersOnlyInCaseIsInstalled) {
   Install(BrandTable[0]);
   AddAppData(BrandTable[0]);
   // On a file system that folds case this is the same file; here it takes a second copy.
-  platform_.exe_path = platform_.programs_folder + "/DREMONT/zorvik - lan panoramic/VentrelConf";
+  platform_.exe_path =
+      test::Native(platform_.programs_folder + "/DREMONT/zorvik - lan panoramic/VentrelConf");
   test::WriteFile(platform_.exe_path, "exe");
   EXPECT_EQ(FindSystemPaths(data_folder_), 1);
   EXPECT_TRUE(platform_.messages.empty());

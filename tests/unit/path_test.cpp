@@ -2,18 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_dir.h"
+
 namespace ventrel {
 namespace {
 
-// The rules with this platform's separator; the cases are written with '/' and converted.
-std::string Native(std::string path) {
-  for (char& c : path) {
-    if (c == '/') {
-      c = kPathSeparator;
-    }
-  }
-  return path;
-}
+using test::Native;  // the cases are written with '/' and converted
 
 TEST(PathTest, AppendJoinsWithExactlyOneSeparator) {
   const struct {
@@ -68,14 +62,6 @@ TEST(PathTest, ReplaceExtensionWorksOnTheLastComponentOnly) {
   for (const auto& c : cases) {
     EXPECT_EQ(PathReplaceExtension(Native(c.path), ".ini"), Native(c.expected)) << c.path;
   }
-}
-
-TEST(PathTest, PosixRoot) {
-  EXPECT_EQ(PathFolderPart("/VENTREL_DLL.INI"), "/");
-  EXPECT_EQ(PathFolderPart("/"), "/");
-  EXPECT_EQ(PathAppend("/", "opt"), "/opt");
-  EXPECT_EQ(PathRootLength("/opt"), 1u);
-  EXPECT_EQ(PathRootLength("opt"), 0u);
 }
 
 }  // namespace

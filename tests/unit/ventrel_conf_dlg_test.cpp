@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
@@ -61,8 +59,9 @@ TEST_F(ConfigTest, OpeningReportsAMissingCatalogue) {
   test::WriteFile(dir_.Path("local/Zorvik - LAN PANORAMIC/VentrelConf.ini.bak"), "");
   // The locator finds no catalogue either, so its message comes first.
   CVentrelConfDlg dialog;
-  EXPECT_EQ(platform_.Texts(), (std::vector<std::string>{"File VentrelConf.ini not found!",
-                                                         "File /VENTREL_DLL.INI not found !"}));
+  EXPECT_EQ(platform_.Texts(), (std::vector<std::string>{
+                                   "File VentrelConf.ini not found!",
+                                   "File " + test::Native("/VENTREL_DLL.INI") + " not found !"}));
   EXPECT_FALSE(dialog.Context().has_data_folder);
 }
 
@@ -182,7 +181,7 @@ TEST_F(ConfigTest, SetModelRefusesImproperCodes) {
 TEST_F(ConfigTest, SetModelReportsAFailedWrite) {
   const std::string board = "[BOARD]\nTYPE=200\n";
   Lay(board);
-  ASSERT_EQ(::chmod(Board().c_str(), 0444), 0);
+  test::MakeReadOnly(Board());
   CVentrelConfDlg dialog;
   EXPECT_FALSE(dialog.SetModel(301));
   EXPECT_EQ(platform_.Texts(),
@@ -200,16 +199,17 @@ TEST_F(ConfigTest, MissingBoardFileIsCreatedByTheWrite) {
 }
 
 TEST_F(ConfigTest, WithoutDataFolderNothingIsReadOrWritten) {
-  const bool root_had_board = test::Exists("/VENTREL_DLL.INI");
+  const std::string at_root = test::Native("/VENTREL_DLL.INI");
+  const bool root_had_board = test::Exists(at_root);
   CVentrelConfDlg dialog;  // no product folder at all
   EXPECT_FALSE(dialog.Context().has_data_folder);
-  EXPECT_EQ(dialog.Context().board_path, "/VENTREL_DLL.INI");
+  EXPECT_EQ(dialog.Context().board_path, at_root);
   EXPECT_EQ(dialog.ReadCurrentModel(), kNoModel);
   platform_.messages.clear();
   EXPECT_FALSE(dialog.SetModel(200));
   EXPECT_EQ(platform_.Texts(),
-            std::vector<std::string>{"Error: the file /VENTREL_DLL.INI could not be written!"});
-  EXPECT_EQ(test::Exists("/VENTREL_DLL.INI"), root_had_board);
+            std::vector<std::string>{"Error: the file " + at_root + " could not be written!"});
+  EXPECT_EQ(test::Exists(at_root), root_had_board);
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ TEST_F(StartUpTest, ConfigurationIsOpenedBeforeEitherMode) {
   EXPECT_EQ(test::ReadFile(Board()), "[BOARD]\r\nTYPE=200\r\n");
 
   test::WriteFile(Board(), "[BOARD]\nTYPE=300\nTYPE_SUB=301\n");
-  ::unlink(Catalogue().c_str());
+  test::RemoveFile(Catalogue());
   platform_.messages.clear();
   EXPECT_EQ(application_.InitInstance({}, &host_), 0);
   EXPECT_EQ(host_.runs, 1);
@@ -134,9 +134,10 @@ TEST_F(StartUpTest, WithoutAHostInteractiveModeOnlyOpens) {
 }
 
 TEST_F(StartUpTest, FailedWriteGivesStatusOne) {
-  ::unlink(Catalogue().c_str());  // no data folder
+  test::RemoveFile(Catalogue());  // no data folder
   EXPECT_EQ(application_.InitInstance({"301"}, nullptr), 1);
-  EXPECT_EQ(platform_.Texts().back(), "Error: the file /VENTREL_DLL.INI could not be written!");
+  EXPECT_EQ(platform_.Texts().back(),
+            "Error: the file " + test::Native("/VENTREL_DLL.INI") + " could not be written!");
 }
 
 }  // namespace

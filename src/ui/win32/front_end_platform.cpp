@@ -1,0 +1,18 @@
+#include "ui/win32/front_end_platform.h"
+
+#include "utility/platform_win32.h"
+
+namespace ventrel::win32 {
+
+FrontEndPlatform::FrontEndPlatform() : previous_(InstallPlatform(this)) {}
+
+FrontEndPlatform::~FrontEndPlatform() {
+  InstallPlatform(previous_);
+}
+
+void FrontEndPlatform::ShowMessage(const std::string& caption, const std::string& text,
+                                   MessageIcon icon) {
+  ::MessageBoxA(owner_, text.c_str(), caption.c_str(), MessageBoxType(icon));
+}
+
+}  // namespace ventrel::win32

@@ -1,0 +1,21 @@
+// Entry point on Windows: the ANSI command line, split by the core's rules, and the start-up.
+#include <windows.h>
+
+#include "app/command_line.h"
+#include "app/ventrel_conf.h"
+#include "ui/win32/front_end_platform.h"
+#include "ui/win32/modal_dialog_host.h"
+#include "ui/win32/resource.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Boxes have no owner until the dialog is on screen, and none again after it.
+  ventrel::win32::FrontEndPlatform platform;
+  // The dialog object loads its icon before the configuration is opened.
+  const HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
+  ventrel::win32::ModalDialogHost host(instance, icon, platform);
+
+  std::vector<std::string> arguments = ventrel::SplitCommandLine(::GetCommandLineA());
+  arguments.erase(arguments.begin());  // the program name
+  ventrel::CVentrelConf application;
+  return application.InitInstance(arguments, &host);
+}

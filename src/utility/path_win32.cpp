@@ -1,0 +1,65 @@
+// Path rules of Windows: backslash preferred, slash accepted, drive, UNC and current-drive roots.
+#include "utility/path.h"
+
+namespace ventrel {
+namespace {
+
+bool IsDriveLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Index of the first separator at or after `from`, or the length when there is none.
+std::size_t NextSeparator(std::string_view path, std::size_t from) {
+  while (from < path.size() && !IsPathSeparator(path[from])) {
+    ++from;
+  }
+  return from;
+}
+
+// "\\server\share": the root runs to the end of the share name, without the separator after it.
+std::size_t UncRootLength(std::string_view path, std::size_t server_start) {
+  const std::size_t server_end = NextSeparator(path, server_start);
+  if (server_end >= path.size()) {
+    return path.size();
+  }
+  return NextSeparator(path, server_end + 1);
+}
+
+// "C:\" with its separator; "C:" alone is a root too, the current folder of that drive.
+std::size_t DriveRootLength(std::string_view path, std::size_t at) {
+  if (path.size() < at + 2 || !IsDriveLetter(path[at]) || path[at + 1] != ':') {
+    return 0;
+  }
+  return path.size() > at + 2 && IsPathSeparator(path[at + 2]) ? at + 3 : at + 2;
+}
+
+}  // namespace
+
+const char kPathSeparator = '\\';
+
+bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+std::size_t PathRootLength(std::string_view path) {
+  // "\\?\" lifts the length limit; what follows it is a drive path or "UNC\server\share".
+  constexpr std::string_view kLongPrefix = "\\\\?\\";
+  if (path.substr(0, kLongPrefix.size()) == kLongPrefix) {
+    const std::string_view rest = path.substr(kLongPrefix.size());
+    if (rest.size() >= 4 && (rest.substr(0, 3) == "UNC" || rest.substr(0, 3) == "unc") &&
+        IsPathSeparator(rest[3])) {
+      return UncRootLength(path, kLongPrefix.size() + 4);
+    }
+    const std::size_t drive = DriveRootLength(path, kLongPrefix.size());
+    return drive != 0 ? drive : kLongPrefix.size();
+  }
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    return UncRootLength(path, 2);
+  }
+  if (!path.empty() && IsPathSeparator(path[0])) {
+    return 1;
+  }
+  return DriveRootLength(path, 0);
+}
+
+}  // namespace ventrel

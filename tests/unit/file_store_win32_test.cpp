@@ -1,0 +1,147 @@
+// What only Windows has: file attributes, sharing modes and their links.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/temp_dir.h"
+#include "utility/file_store.h"
+
+namespace ventrel {
+namespace {
+
+// Holds a file open the way another program may: without letting anyone replace or delete it.
+class FileHolder {
+ public:
+  FileHolder(const std::string& path, DWORD share)
+      : handle_(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  ~FileHolder() { Release(); }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Release() {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+    }
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+TEST(FileStoreWin32Test, ReadOnlyAttributeIsRefused) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "old");
+  ASSERT_TRUE(::SetFileAttributesA(board.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(ReplaceWholeFile(board, "new"));
+  EXPECT_EQ(test::ReadFile(board), "old");
+  EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI");
+  ::SetFileAttributesA(board.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(FileStoreWin32Test, ReplacementKeepsHiddenAndSystem) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "old");
+  ASSERT_TRUE(::SetFileAttributesA(board.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  ASSERT_TRUE(ReplaceWholeFile(board, "new"));
+  EXPECT_EQ(test::ReadFile(board), "new");
+  const DWORD attributes = ::GetFileAttributesA(board.c_str());
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_SYSTEM, 0u);
+  ::SetFileAttributesA(board.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(FileStoreWin32Test, ReplaceWaitsForAShortHold) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "old");
+  FileHolder holder(board, FILE_SHARE_READ);
+  ASSERT_TRUE(holder.valid());
+  std::thread release([&holder] {
+    ::Sleep(300);
+    holder.Release();
+  });
+  const bool replaced = ReplaceWholeFile(board, "new");
+  release.join();
+  EXPECT_TRUE(replaced);
+  EXPECT_EQ(test::ReadFile(board), "new");
+  EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI");
+}
+
+TEST(FileStoreWin32Test, ReplaceGivesUpOnALongHold) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "old");
+  {
+    FileHolder holder(board, FILE_SHARE_READ);
+    ASSERT_TRUE(holder.valid());
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_FALSE(ReplaceWholeFile(board, "new"));
+    EXPECT_LT(::GetTickCount64() - start, 5000u) << "the wait is brief";
+  }
+  EXPECT_EQ(test::ReadFile(board), "old");
+  EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI") << "no temporary file is left";
+}
+
+TEST(FileStoreWin32Test, ReadWaitsForAnExclusiveHold) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "content");
+  FileHolder holder(board, 0);
+  ASSERT_TRUE(holder.valid());
+  std::thread release([&holder] {
+    ::Sleep(300);
+    holder.Release();
+  });
+  std::string content;
+  const ReadResult result = ReadWholeFile(board, content);
+  release.join();
+  EXPECT_EQ(result, ReadResult::kOk);
+  EXPECT_EQ(content, "content");
+}
+
+TEST(FileStoreWin32Test, MissingAndUnreadableAreToldApart) {
+  test::TempDir dir;
+  std::string content;
+  const struct {
+    std::string path;
+    ReadResult expected;
+  } cases[] = {
+      {dir.Path("absent.ini"), ReadResult::kMissing},
+      {dir.Path("absent\\below.ini"), ReadResult::kMissing},
+      {"Q:\\no-such-drive\\x.ini", ReadResult::kMissing},
+      {dir.path(), ReadResult::kFailed},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadWholeFile(c.path, content), c.expected) << c.path;
+  }
+}
+
+TEST(FileStoreWin32Test, SymbolicLinkIsFollowed) {
+  test::TempDir dir;
+  const std::string target = dir.Path("real\\VENTREL_DLL.INI");
+  const std::string link = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(target, "old");
+  if (!::CreateSymbolicLinkA(link.c_str(), target.c_str(), 0)) {
+    GTEST_SKIP() << "this system makes no symbolic links (error " << ::GetLastError() << ")";
+  }
+  const DWORD attributes = ::GetFileAttributesA(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+      test::ReadFile(link) != "old") {
+    // Wine 8 reports success but makes a link that leads nowhere, or one it shows as a plain
+    // file: there is no working link to follow.
+    GTEST_SKIP() << "this system makes no working symbolic links";
+  }
+  ASSERT_TRUE(ReplaceWholeFile(link, "new"));
+  EXPECT_EQ(test::ReadFile(target), "new");
+  EXPECT_NE(::GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u)
+      << "the link itself stays a link";
+}
+
+}  // namespace
+}  // namespace ventrel

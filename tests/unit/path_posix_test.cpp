@@ -1,0 +1,23 @@
+// The root rules of POSIX systems.
+#include <gtest/gtest.h>
+
+#include "utility/path.h"
+
+namespace ventrel {
+namespace {
+
+TEST(PathPosixTest, OneRoot) {
+  EXPECT_EQ(PathFolderPart("/VENTREL_DLL.INI"), "/");
+  EXPECT_EQ(PathFolderPart("/"), "/");
+  EXPECT_EQ(PathAppend("/", "opt"), "/opt");
+  EXPECT_EQ(PathRootLength("/opt"), 1u);
+  EXPECT_EQ(PathRootLength("opt"), 0u);
+}
+
+TEST(PathPosixTest, BackslashIsAnOrdinaryCharacter) {
+  EXPECT_FALSE(IsPathSeparator('\\'));
+  EXPECT_EQ(PathLastComponent("/opt/a\\b"), "a\\b");
+}
+
+}  // namespace
+}  // namespace ventrel

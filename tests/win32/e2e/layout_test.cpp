@@ -1,0 +1,191 @@
+// The installed and local layouts of each brand, and the messages when folders or files are
+// missing, with the real program under Wine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e/machine.h"
+#include "support/temp_dir.h"
+
+namespace ventrel::e2e {
+namespace {
+
+using uitest::BoxIcon;
+
+const char kBoard[] = "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=200\r\n";
+
+// Every error box: the program's name as caption, the error icon, one OK button, no extras.
+void ExpectErrorBox(const uitest::MessageBoxInfo& box, HWND owner) {
+  EXPECT_EQ(box.caption, "VentrelConf") << box.text;
+  EXPECT_EQ(box.icon, BoxIcon::kError) << box.text << ": " << uitest::ToString(box.icon);
+  EXPECT_EQ(box.owner, owner) << box.text;
+  EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"}) << box.text;
+  EXPECT_EQ(box.button_ids, std::vector<int>{IDOK}) << box.text;
+  EXPECT_FALSE(box.topmost) << box.text;
+}
+
+TEST(LayoutTest, InstalledLayoutOfEachBrand) {
+  for (const BrandFolders& brand : kBrands) {
+    const std::string product = std::string(brand.brand) + "\\" + brand.product;
+    const ScopedTree programs(ProgramFilesFolder() + "\\" + brand.brand);
+    const ScopedTree data(AppDataFolder() + "\\" + brand.brand);
+    const std::string exe = ProgramFilesFolder() + "\\" + product + "\\VentrelConf.exe";
+    const std::string board = AppDataFolder() + "\\" + product + "\\VENTREL_DLL.INI";
+    InstallExe(exe);
+    test::WriteFile(AppDataFolder() + "\\" + product + "\\VentrelConf.ini", Catalogue(brand.brand));
+    test::WriteFile(board, kBoard);
+
+    auto silent = Start(exe, "301");
+    const SilentRun run = RunToTheEnd(silent);
+    ASSERT_TRUE(run.ended) << brand.brand;
+    EXPECT_EQ(run.exit_code, 0u) << brand.brand;
+    EXPECT_EQ(run.Texts(), std::vector<std::string>{}) << brand.brand;
+    EXPECT_EQ(test::ReadFile(board),
+              "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n")
+        << brand.brand;
+
+    // The dialog reads the same data folder: this brand's names, the model just written.
+    auto interactive = Start(exe, "");
+    const HWND dialog = interactive.WaitForDialog();
+    ASSERT_NE(dialog, nullptr) << brand.brand;
+    const uitest::ComboState list = uitest::ReadCombo(dialog);
+    EXPECT_EQ(list.entries, (std::vector<std::string>{std::string("2D ") + brand.brand,
+                                                      std::string("3D v1 ") + brand.brand,
+                                                      std::string("3D v2 ") + brand.brand}));
+    EXPECT_EQ(list.selection, 2) << brand.brand;
+    uitest::PressCloseBox(dialog);
+    DWORD code = 0;
+    EXPECT_TRUE(interactive.WaitForExit(code)) << brand.brand;
+  }
+}
+
+TEST(LayoutTest, LocalLayoutFromEachBrandsMarker) {
+  const struct {
+    const char* name;
+    const char* markers[3];  // the Manufacturer each product folder's catalogue names; "" none
+    int expected_row;
+  } cases[] = {
+      {"dremont", {"Dremont", "", ""}, 0},
+      {"marvello_any_case", {"", "mARVELLO", ""}, 1},
+      {"celdrin", {"", "", "Celdrin Imaging"}, 2},
+      {"row_one_naming_another_brand", {"Marvello", "Marvello", ""}, 1},
+      {"first_match_wins", {"Dremont", "Marvello", "Celdrin Imaging"}, 0},
+      {"no_marker_matches", {"Celdrin Imaging", "Dremont", "Marvello"}, 0},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    const std::string exe = dir.Path("VentrelConf.exe");
+    InstallExe(exe);
+    for (int row = 0; row < 3; ++row) {
+      const std::string product = dir.Path(kBrands[row].product);
+      test::WriteFile(product + "\\VentrelConf.ini", Catalogue(kBrands[row].brand, c.markers[row]));
+      test::WriteFile(product + "\\VENTREL_DLL.INI", kBoard);
+    }
+    auto process = Start(exe, "300");
+    const SilentRun run = RunToTheEnd(process);
+    ASSERT_TRUE(run.ended) << c.name;
+    EXPECT_EQ(run.exit_code, 0u) << c.name;
+    EXPECT_EQ(run.Texts(), std::vector<std::string>{}) << c.name;
+    for (int row = 0; row < 3; ++row) {
+      const std::string board = dir.Path(std::string(kBrands[row].product) + "\\VENTREL_DLL.INI");
+      EXPECT_EQ(test::ReadFile(board),
+                row == c.expected_row
+                    ? "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=300\r\n"
+                    : kBoard)
+          << c.name << ", row " << row + 1;
+    }
+  }
+}
+
+TEST(LayoutTest, MissingDataFolderIsReportedThenNothingIsWritten) {
+  test::TempDir dir;
+  const std::string exe = dir.Path("VentrelConf.exe");
+  InstallExe(exe);
+  auto process = Start(exe, "301");
+  const SilentRun run = RunToTheEnd(process);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.Texts(), (std::vector<std::string>{
+                             "File VentrelConf.ini not found!",
+                             "File \\VENTREL_DLL.INI not found !",
+                             "Error: the file \\VENTREL_DLL.INI could not be written!",
+                         }));
+  for (const auto& box : run.boxes) {
+    ExpectErrorBox(box, nullptr);
+  }
+  EXPECT_EQ(run.exit_code, 1u);
+  EXPECT_EQ(test::ListFolder(dir.path()), "VentrelConf.exe");
+  EXPECT_FALSE(test::Exists(dir.path().substr(0, 2) + "\\VENTREL_DLL.INI"));
+}
+
+TEST(LayoutTest, MissingBoardFileIsReportedAndTheWriteCreatesIt) {
+  test::TempDir dir;
+  const std::string exe = dir.Path("VentrelConf.exe");
+  const std::string board = dir.Path("Zorvik - LAN PANORAMIC\\VENTREL_DLL.INI");
+  InstallExe(exe);
+  test::WriteFile(dir.Path("Zorvik - LAN PANORAMIC\\VentrelConf.ini"), Catalogue("x", "Dremont"));
+  auto process = Start(exe, "301");
+  const SilentRun run = RunToTheEnd(process);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.Texts(), std::vector<std::string>{"File " + board + " not found !"});
+  ASSERT_EQ(run.boxes.size(), 1u);
+  ExpectErrorBox(run.boxes[0], nullptr);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(test::ReadFile(board), "[BOARD]\r\nTYPE_SUB=301\r\nTYPE=300\r\n");
+}
+
+TEST(LayoutTest, MissingCatalogueUnderAnotherExecutableName) {
+  // Other.exe anchors on Other.ini; the catalogue keeps its own name, VentrelConf.ini.
+  test::TempDir dir;
+  const std::string exe = dir.Path("Other.exe");
+  const std::string product = dir.Path("Zorvik - LAN PANORAMIC");
+  InstallExe(exe);
+  test::WriteFile(product + "\\Other.ini", "[Model]\r\nManufacturer=Dremont\r\n");
+  test::WriteFile(product + "\\VENTREL_DLL.INI", kBoard);
+
+  auto process = Start(exe, "");
+  std::vector<uitest::MessageBoxInfo> boxes;
+  const HWND dialog = WaitForDialogPastBoxes(process, &boxes);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "File " + product + "\\VentrelConf.ini not found !");
+  EXPECT_EQ(boxes[0].caption, "Other") << "the caption is the executable's own name";
+  EXPECT_EQ(boxes[0].owner, nullptr) << "the dialog is not up yet";
+  ASSERT_NE(dialog, nullptr) << "an empty list still shows the dialog";
+  EXPECT_EQ(uitest::ReadCombo(dialog).entries, std::vector<std::string>{});
+
+  // OK with the empty list: the improper value, now owned by the dialog; nothing is written.
+  uitest::PressOk(dialog);
+  const auto box = process.WaitForMessageBox();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, "Error: CUsbConfDlg::SetModel improper value!");
+  EXPECT_EQ(box->owner, dialog);
+  EXPECT_EQ(box->icon, BoxIcon::kError) << uitest::ToString(box->icon);
+  uitest::PressBoxOk(*box);
+  DWORD code = 0;
+  EXPECT_TRUE(process.WaitForExit(code));
+  EXPECT_EQ(test::ReadFile(product + "\\VENTREL_DLL.INI"), kBoard);
+}
+
+TEST(LayoutTest, PathTheAnsiCodePageCannotHoldFailsTheLocator) {
+  // The ANSI path of a folder named in Chinese has stand-ins for those characters, so it names
+  // no file: the locator's own failure, then the opening's, then the refused write.
+  test::TempDir dir;
+  const std::wstring folder = Widen(dir.path()) + L"\\ventrel-\u4e2d\u6587";
+  const std::wstring exe = folder + L"\\VentrelConf.exe";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileW(Widen(ExeUnderTest()).c_str(), exe.c_str(), FALSE));
+  auto process = Start(exe, L"200");
+  const SilentRun run = RunToTheEnd(process);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.Texts(), (std::vector<std::string>{
+                             "Error in CAppTest::FindSystemPaths -> " + Narrow(exe),
+                             "File \\VENTREL_DLL.INI not found !",
+                             "Error: the file \\VENTREL_DLL.INI could not be written!",
+                         }));
+  for (const auto& box : run.boxes) {
+    ExpectErrorBox(box, nullptr);
+  }
+  EXPECT_EQ(run.exit_code, 1u);
+}
+
+}  // namespace
+}  // namespace ventrel::e2e
