@@ -1,21 +1,59 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, checks the formatting and runs every test.
+# Installs what is missing, builds, checks the formatting and runs every test: the suite as it
+# ships, the suite again with AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run
+# of each fuzz target (FUZZ_SECONDS each, 45 by default), a short reliability run and its hostile
+# inputs again against the sanitized build, then the Windows program's tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" \
+  "${RELIABILITY_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
-echo "== formatting"
-scripts/check-format.sh
+step() {
+  echo "== $1"
+  step_started=$SECONDS
+}
+took() {
+  echo "== $1 took $((SECONDS - step_started)) s"
+}
 
-echo "== build"
-cmake --preset linux
-cmake --build --preset linux -j2
-
-echo "== tests"
 # No display of the session's own: a message box there would wait for a person. The window tests
 # start a private X server of their own, and the dialog tests use Qt's offscreen platform.
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ctest --preset linux -j2
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-echo "== windows"
+step "formatting"
+scripts/check-format.sh
+
+step "build"
+cmake --preset linux
+cmake --build --preset linux -j2
+took "build"
+
+step "tests"
+ctest --preset linux -j2
+took "tests"
+
+step "sanitized build (AddressSanitizer, UndefinedBehaviorSanitizer)"
+cmake --preset linux-asan >/dev/null
+cmake --build --preset linux-asan -j2
+took "sanitized build"
+
+step "sanitized tests"
+ctest --preset linux-asan
+took "sanitized tests"
+
+step "fuzzing"
+scripts/fuzz.sh "${FUZZ_SECONDS:-45}"
+took "fuzzing"
+
+step "reliability (short run)"
+scripts/reliability.sh
+took "reliability"
+
+step "reliability: hostile encodings and sizes, sanitized build"
+scripts/reliability.sh --sanitized --only encodings
+took "sanitized reliability"
+
+step "windows"
 scripts/test-windows.sh
+took "windows"

@@ -1,23 +1,66 @@
 // Whole-file reads and atomic whole-file replacement, the only file I/O of the core.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace ventrel {
 
 enum class ReadResult { kOk, kMissing, kFailed };
 
+// No INI file comes near this size; reading a larger one whole would take memory the machine may
+// not have, so it is refused.
+inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{512} << 20;
+
+// How long a writer waits for another one to finish with a file before it gives up.
+inline constexpr std::chrono::milliseconds kLockWait{15000};
+
 // True when `path` names an existing regular file (a link to one counts).
 bool IsExistingFile(const std::string& path);
 
 // Reads the whole file into `content`. kMissing when there is no file at all; kFailed when there is
-// one that cannot be read (no permission, a folder, an I/O error).
+// one that cannot be read (no permission, no regular file, larger than kMaxFileSize, an I/O error,
+// or it kept changing while it was read). Never blocks on a pipe or a device.
 ReadResult ReadWholeFile(const std::string& path, std::string& content);
 
-// Replaces the file's content atomically: a temporary file in the same folder receives `content`,
-// is flushed to disk and renamed over the original, which keeps its permissions. A symbolic link is
-// followed and its target replaced. A read-only file is not replaced. On any failure the original
-// stays untouched, no temporary file is left, and the result is false.
+enum class EditResult { kChanged, kUnchanged, kFailed };
+
+// Changes a file's content in place (empty when there is no file) and tells what it did.
+using FileEdit = std::function<EditResult(std::string& content)>;
+
+// Reads the file, lets `edit` change its content and replaces the file with the result, as one
+// step that no other writer through this function can come between:
+// - the step holds an exclusive advisory lock for the file's folder (flock on POSIX, LockFileEx on
+//   Windows), waiting at most `lock_wait` for it;
+// - the replacement is atomic: a temporary file in the same folder, created exclusively (never
+//   through a link someone planted), receives the content, is flushed to disk and renamed over the
+//   original, keeping its permissions and owner;
+// - when someone who does not take the lock changes or replaces the file between the read and the
+//   replacement, even in the instant of the replacement, `edit` runs again on the new content (a
+//   few times at most), so their change is never lost;
+// - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
+//   this file are removed.
+// A link is followed and its target replaced, but only when each link on the way belongs to the
+// user, to root or to the owner of the file it leads to: a link another user planted is refused.
+// A read-only file is not replaced, and neither is one whose owner or group the replacement could
+// not keep. On any failure the original stays untouched, no temporary file is left, and the result
+// is false.
+bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                     std::chrono::milliseconds lock_wait = kLockWait);
+
+// Replaces the file's content as UpdateWholeFile does, whatever it held.
 bool ReplaceWholeFile(const std::string& path, const std::string& content);
+
+// For tests: `hook` runs in each write just before the new file goes into the original's place,
+// after every check, where a rename of someone else's can still be under way (nullptr removes it).
+void SetBeforeReplacementHook(std::function<void()> hook);
+
+// The temporary files of a write to `file_name` are named "." + file_name + ".vctmp-" and six
+// letters or digits; only names of this form are ever removed as left over.
+std::string TemporaryFileTemplate(std::string_view file_name);
+bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate);
 
 }  // namespace ventrel

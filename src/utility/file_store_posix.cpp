@@ -1,12 +1,17 @@
 // File I/O on POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "utility/file_store.h"
 #include "utility/path.h"
@@ -15,15 +20,24 @@ namespace ventrel {
 namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+// A file that keeps changing under a reader, or a writer that keeps losing the race against one
+// who does not lock, gives up after this many tries rather than loop for ever.
+constexpr int kAttempts = 5;
+// The kernel's own limit on a chain of links.
+constexpr int kMaxLinkHops = 40;
 
 class FileDescriptor {
  public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() { Close(); }
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
   bool Close() {
     const int fd = fd_;
     fd_ = -1;
@@ -51,8 +65,101 @@ bool WriteAll(int fd, const std::string& content) {
   return true;
 }
 
+// What a reader saw of the file: enough to tell whether anyone changed or replaced it since.
+struct FileIdentity {
+  bool exists = false;
+  struct stat info {};
+};
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  if (a.exists != b.exists) {
+    return false;
+  }
+  return !a.exists ||
+         (a.info.st_dev == b.info.st_dev && a.info.st_ino == b.info.st_ino &&
+          a.info.st_size == b.info.st_size && a.info.st_mode == b.info.st_mode &&
+          SameTime(a.info.st_mtim, b.info.st_mtim) && SameTime(a.info.st_ctim, b.info.st_ctim));
+}
+
+// The file's identity as the path names it now, without following a link it may have become.
+bool IdentityOfPath(const std::string& path, FileIdentity& identity) {
+  identity = FileIdentity{};
+  if (::lstat(path.c_str(), &identity.info) == 0) {
+    identity.exists = true;
+    return true;
+  }
+  return errno == ENOENT;
+}
+
+enum class ReadOutcome { kOk, kMissing, kFailed, kChanged };
+
+ReadOutcome ReadOnce(const std::string& path, bool follow_link, std::string& content,
+                     FileIdentity& identity) {
+  content.clear();
+  identity = FileIdentity{};
+  // O_NONBLOCK: opening a pipe must not wait for a writer; it is refused below anyway.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (follow_link ? 0 : O_NOFOLLOW);
+  FileDescriptor fd(path.empty() ? -1 : ::open(path.c_str(), flags));
+  if (!fd.valid()) {
+    return path.empty() || errno == ENOENT || errno == ENOTDIR ? ReadOutcome::kMissing
+                                                               : ReadOutcome::kFailed;
+  }
+  if (::fstat(fd.get(), &identity.info) != 0 || !S_ISREG(identity.info.st_mode) ||
+      static_cast<std::uint64_t>(identity.info.st_size) > kMaxFileSize) {
+    return ReadOutcome::kFailed;
+  }
+  identity.exists = true;
+  content.reserve(static_cast<std::size_t>(identity.info.st_size));
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0 || content.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
+      content.clear();
+      return ReadOutcome::kFailed;
+    }
+    if (n == 0) {
+      break;
+    }
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  FileIdentity after;
+  after.exists = ::fstat(fd.get(), &after.info) == 0;
+  if (!SameFile(identity, after) ||
+      content.size() != static_cast<std::size_t>(identity.info.st_size)) {
+    return ReadOutcome::kChanged;  // written to while we read: the bytes may be a mix
+  }
+  return ReadOutcome::kOk;
+}
+
+ReadResult ReadStable(const std::string& path, bool follow_link, std::string& content,
+                      FileIdentity& identity) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    switch (ReadOnce(path, follow_link, content, identity)) {
+      case ReadOutcome::kOk:
+        return ReadResult::kOk;
+      case ReadOutcome::kMissing:
+        return ReadResult::kMissing;
+      case ReadOutcome::kFailed:
+        return ReadResult::kFailed;
+      case ReadOutcome::kChanged:
+        break;
+    }
+  }
+  content.clear();
+  return ReadResult::kFailed;
+}
+
 // The file a write must really replace: the final target of a symbolic link, the path itself
-// otherwise. Empty when `path` is a dangling link.
+// otherwise. Empty when `path` is a dangling link or a loop, or when a link on the way belongs to
+// someone other than the user, root or the final file's owner: whoever could plant a link in a
+// shared folder must not make our write land on a file of theirs choosing.
 std::string ReplacementTarget(const std::string& path) {
   struct stat link_info {};
   if (::lstat(path.c_str(), &link_info) != 0 || !S_ISLNK(link_info.st_mode)) {
@@ -60,7 +167,31 @@ std::string ReplacementTarget(const std::string& path) {
   }
   std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
                                                        &std::free);
-  return resolved ? std::string(resolved.get()) : std::string();
+  struct stat final_info {};
+  if (!resolved || ::stat(resolved.get(), &final_info) != 0) {
+    return {};
+  }
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    if (::lstat(current.c_str(), &link_info) != 0) {
+      return {};
+    }
+    if (!S_ISLNK(link_info.st_mode)) {
+      return resolved.get();
+    }
+    if (link_info.st_uid != ::geteuid() && link_info.st_uid != 0 &&
+        link_info.st_uid != final_info.st_uid) {
+      return {};
+    }
+    std::string text(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(current.c_str(), text.data(), text.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= text.size()) {
+      return {};
+    }
+    text.resize(static_cast<std::size_t>(n));
+    current = text.front() == '/' ? text : PathAppend(PathFolderPart(current), text);
+  }
+  return {};
 }
 
 // What the replacement inherits from the original: permissions and owner. A new file gets the
@@ -71,46 +202,39 @@ struct Inherited {
   gid_t group = static_cast<gid_t>(-1);
 };
 
-bool InheritFrom(const std::string& target, Inherited& inherited) {
-  struct stat info {};
-  if (::stat(target.c_str(), &info) != 0) {
-    if (errno != ENOENT) {
-      return false;
-    }
+bool InheritFrom(const std::string& target, const FileIdentity& original, Inherited& inherited) {
+  if (!original.exists) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     inherited.mode = 0666 & ~mask;
     return true;
   }
-  inherited.mode = info.st_mode & 07777;
-  inherited.owner = info.st_uid;
-  inherited.group = info.st_gid;
+  inherited.mode = original.info.st_mode & 07777;
+  inherited.owner = original.info.st_uid;
+  inherited.group = original.info.st_gid;
   // A read-only file stays as it is, even for a user (root) whom the system would let write it.
-  return S_ISREG(info.st_mode) && (inherited.mode & kWriteBits) != 0 &&
-         ::access(target.c_str(), W_OK) == 0;
-}
-
-void FlushFolder(const std::string& folder) {
-  FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
-  if (dir.valid()) {
-    ::fsync(dir.get());
-  }
+  return (inherited.mode & kWriteBits) != 0 && ::access(target.c_str(), W_OK) == 0;
 }
 
 // mkstemp creates the file exclusively with owner-only permissions, so nobody can plant a link in
 // its place or read it half-written; it gets the original's permissions only once it is ours.
 bool WriteTemporary(const std::string& content, const Inherited& inherited,
                     std::string& temp_path) {
-  FileDescriptor fd(::mkstemp(temp_path.data()));
+  FileDescriptor fd(::mkostemp(temp_path.data(), O_CLOEXEC));
   if (!fd.valid()) {
     return false;
   }
+  bool ok = true;
   if (inherited.owner != static_cast<uid_t>(-1)) {
-    // Only a privileged writer can hand the file back to its owner; anyone else owns it already.
+    // Only a privileged writer can hand the file back to its owner. When the owner or group cannot
+    // be kept, the driver's own account might lose its access, or another group gain it: refuse.
     [[maybe_unused]] const int ignored = ::fchown(fd.get(), inherited.owner, inherited.group);
+    struct stat info {};
+    ok = ::fstat(fd.get(), &info) == 0 && info.st_uid == inherited.owner &&
+         info.st_gid == inherited.group;
   }
-  const bool ok = ::fchmod(fd.get(), inherited.mode) == 0 && WriteAll(fd.get(), content) &&
-                  ::fsync(fd.get()) == 0;
+  ok = ok && ::fchmod(fd.get(), inherited.mode) == 0 && WriteAll(fd.get(), content) &&
+       ::fsync(fd.get()) == 0;
   if (!fd.Close() || !ok) {
     ::unlink(temp_path.c_str());
     return false;
@@ -118,7 +242,204 @@ bool WriteTemporary(const std::string& content, const Inherited& inherited,
   return true;
 }
 
+// The exclusive lock every writer of a folder's files takes. The folder is locked, not the file:
+// the file's inode changes with each replacement, and the folder exists before the file does.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder)
+      : fd_(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+        open_error_(fd_.valid() ? 0 : errno) {}
+
+  // False when the folder cannot be opened, or another writer holds the lock beyond `wait`. A file
+  // system that has no locks is written without one (held() then stays false).
+  bool Acquire(std::chrono::milliseconds wait) {
+    if (!fd_.valid()) {
+      return open_error_ == EACCES;  // a folder we may write but not list: go on unlocked
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+      if (::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
+        held_ = true;
+        return true;
+      }
+      if (errno == EINTR) {
+        continue;
+      }
+      if (errno != EWOULDBLOCK) {
+        return true;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+  }
+
+  bool held() const { return held_; }
+  int folder_fd() const { return fd_.get(); }
+
+ private:
+  FileDescriptor fd_;
+  int open_error_;
+  bool held_ = false;
+};
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Temporaries of a writer that was killed. Safe only under the lock: then no writer of ours is
+// writing one. Only regular files of the user or of the file's owner are taken.
+void RemoveLeftoverTemporaries(int folder_fd, const std::string& file_name, uid_t file_owner) {
+  const int list_fd = ::openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (list_fd < 0) {
+    return;
+  }
+  std::unique_ptr<DIR, DirCloser> dir(::fdopendir(list_fd));
+  if (!dir) {
+    ::close(list_fd);
+    return;
+  }
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (IsTemporaryFileName(file_name, entry->d_name)) {
+      leftovers.emplace_back(entry->d_name);
+    }
+  }
+  for (const std::string& name : leftovers) {
+    struct stat info {};
+    if (::fstatat(folder_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && (info.st_uid == ::geteuid() || info.st_uid == file_owner)) {
+      ::unlinkat(folder_fd, name.c_str(), 0);
+    }
+  }
+}
+
+enum class StepOutcome { kDone, kFailed, kRaced };
+
+std::function<void()>& BeforeReplacementHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+// The same file, unchanged in content: a rename changes a file's ctime but not its mtime.
+bool SameContent(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists && b.exists && a.info.st_dev == b.info.st_dev && a.info.st_ino == b.info.st_ino &&
+         a.info.st_size == b.info.st_size && SameTime(a.info.st_mtim, b.info.st_mtim);
+}
+
+StepOutcome RenameInPlace(const std::string& temp_path, const std::string& target) {
+  if (::rename(temp_path.c_str(), target.c_str()) != 0) {
+    ::unlink(temp_path.c_str());
+    return StepOutcome::kFailed;
+  }
+  return StepOutcome::kDone;
+}
+
+// Puts the temporary file in the file's place. A check made before a plain rename cannot see a
+// rename of someone else's that is still under way in the kernel (on ext4 one can wait
+// milliseconds for the journal our fsync commits), and ours would then replace theirs. So the two
+// files are exchanged atomically and what came out is checked: if it is not what we read, theirs
+// goes back and the step starts again. A new file never replaces one that appeared meanwhile.
+// File systems without these renames get the plain one.
+StepOutcome Install(const std::string& temp_path, const std::string& target,
+                    const FileIdentity& read_identity) {
+  const char* temp = temp_path.c_str();
+  const char* path = target.c_str();
+  FileIdentity ours;
+  if (!IdentityOfPath(temp_path, ours) || !ours.exists) {
+    return StepOutcome::kFailed;
+  }
+  if (BeforeReplacementHook()) {
+    BeforeReplacementHook()();
+  }
+  const unsigned flags = read_identity.exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+  if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, flags) != 0) {
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+      return RenameInPlace(temp_path, target);
+    }
+    const bool raced = errno == EEXIST || errno == ENOENT;
+    ::unlink(temp);
+    return raced ? StepOutcome::kRaced : StepOutcome::kFailed;
+  }
+  if (!read_identity.exists) {
+    return StepOutcome::kDone;
+  }
+  // The temporary's name now holds what stood in the file's place: the file we read, or one that
+  // someone put there after we read it.
+  FileIdentity displaced;
+  if (IdentityOfPath(temp_path, displaced) && SameContent(read_identity, displaced)) {
+    ::unlink(temp);
+    return StepOutcome::kDone;
+  }
+  // Theirs goes back. Should yet another writer have replaced ours meanwhile, that exchange brings
+  // out their newer file instead: one more puts it back in place, and the older one goes, as
+  // their own rename would have let it go.
+  for (int exchange = 0; exchange < 2; ++exchange) {
+    FileIdentity out;
+    if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_EXCHANGE) != 0 ||
+        !IdentityOfPath(temp_path, out) || !out.exists ||
+        (out.info.st_dev == ours.info.st_dev && out.info.st_ino == ours.info.st_ino)) {
+      break;
+    }
+  }
+  ::unlink(temp);
+  return StepOutcome::kRaced;
+}
+
+// One read-modify-replace under the lock. kRaced when the file changed behind our back.
+StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const FolderLock& lock) {
+  std::string content;
+  FileIdentity read_identity;
+  if (ReadStable(target, false, content, read_identity) == ReadResult::kFailed) {
+    return StepOutcome::kFailed;
+  }
+  const EditResult edited = edit(content);
+  if (edited == EditResult::kFailed) {
+    return StepOutcome::kFailed;
+  }
+  std::string temp_path;
+  if (edited == EditResult::kChanged) {
+    Inherited inherited;
+    if (!InheritFrom(target, read_identity, inherited)) {
+      return StepOutcome::kFailed;
+    }
+    temp_path =
+        PathAppend(PathFolderPart(target), TemporaryFileTemplate(PathLastComponent(target)));
+    if (!WriteTemporary(content, inherited, temp_path)) {
+      return StepOutcome::kFailed;
+    }
+  }
+  FileIdentity now;
+  if (!IdentityOfPath(target, now) || !SameFile(read_identity, now)) {
+    if (!temp_path.empty()) {
+      ::unlink(temp_path.c_str());
+    }
+    return StepOutcome::kRaced;
+  }
+  if (!temp_path.empty()) {
+    const StepOutcome installed = Install(temp_path, target, read_identity);
+    if (installed != StepOutcome::kDone) {
+      return installed;
+    }
+    if (lock.folder_fd() >= 0) {
+      ::fsync(lock.folder_fd());
+    }
+  }
+  if (lock.held()) {
+    const uid_t owner = read_identity.exists ? read_identity.info.st_uid : ::geteuid();
+    RemoveLeftoverTemporaries(lock.folder_fd(), PathLastComponent(target), owner);
+  }
+  return StepOutcome::kDone;
+}
+
 }  // namespace
+
+void SetBeforeReplacementHook(std::function<void()> hook) {
+  BeforeReplacementHook() = std::move(hook);
+}
 
 bool IsExistingFile(const std::string& path) {
   struct stat info {};
@@ -126,51 +447,38 @@ bool IsExistingFile(const std::string& path) {
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-  content.clear();
-  FileDescriptor fd(path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) {
-    return path.empty() || errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing
-                                                               : ReadResult::kFailed;
+  FileIdentity ignored;
+  return ReadStable(path, true, content, ignored);
+}
+
+bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                     std::chrono::milliseconds lock_wait) {
+  const std::string target = ReplacementTarget(path);
+  if (target.empty()) {
+    return false;
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return ReadResult::kFailed;
+  FolderLock lock(PathFolderPart(target));
+  if (!lock.Acquire(lock_wait)) {
+    return false;
   }
-  content.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) {
-      continue;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    switch (UpdateStep(target, edit, lock)) {
+      case StepOutcome::kDone:
+        return true;
+      case StepOutcome::kFailed:
+        return false;
+      case StepOutcome::kRaced:
+        break;
     }
-    if (n < 0) {
-      content.clear();
-      return ReadResult::kFailed;
-    }
-    if (n == 0) {
-      return ReadResult::kOk;
-    }
-    content.append(buffer, static_cast<std::size_t>(n));
   }
+  return false;
 }
 
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
-  const std::string target = ReplacementTarget(path);
-  Inherited inherited;
-  if (target.empty() || !InheritFrom(target, inherited)) {
-    return false;
-  }
-  const std::string folder = PathFolderPart(target);
-  std::string temp_path = PathAppend(folder, "." + PathLastComponent(target) + ".XXXXXX");
-  if (!WriteTemporary(content, inherited, temp_path)) {
-    return false;
-  }
-  if (::rename(temp_path.c_str(), target.c_str()) != 0) {
-    ::unlink(temp_path.c_str());
-    return false;
-  }
-  FlushFolder(folder);
-  return true;
+  return UpdateWholeFile(path, [&content](std::string& current) {
+    current = content;
+    return EditResult::kChanged;
+  });
 }
 
 }  // namespace ventrel

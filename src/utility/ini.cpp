@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "utility/encoding.h"
 #include "utility/file_store.h"
 #include "utility/text.h"
 
@@ -45,23 +46,30 @@ std::size_t BodyStart(std::string_view text) {
   return text.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
 }
 
-std::vector<Line> SplitLines(std::string_view text) {
-  std::vector<Line> lines;
-  std::size_t pos = BodyStart(text);
-  while (pos < text.size()) {
-    const std::size_t lf = text.find('\n', pos);
-    Line line;
-    line.begin = pos;
-    line.next = lf == std::string_view::npos ? text.size() : lf + 1;
-    line.end = lf == std::string_view::npos ? text.size() : lf;
-    if (line.end > line.begin && text[line.end - 1] == '\r') {
+// Walks the lines of a text one at a time: a file of millions of short lines costs no memory.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view text) : text_(text), pos_(BodyStart(text)) {}
+
+  bool Next(Line& line) {
+    if (pos_ >= text_.size()) {
+      return false;
+    }
+    const std::size_t lf = text_.find('\n', pos_);
+    line.begin = pos_;
+    line.next = lf == std::string_view::npos ? text_.size() : lf + 1;
+    line.end = lf == std::string_view::npos ? text_.size() : lf;
+    if (line.end > line.begin && text_[line.end - 1] == '\r') {
       --line.end;
     }
-    lines.push_back(line);
-    pos = line.next;
+    pos_ = line.next;
+    return true;
   }
-  return lines;
-}
+
+ private:
+  std::string_view text_;
+  std::size_t pos_;
+};
 
 ParsedLine ParseLine(std::string_view text, const Line& line) {
   ParsedLine parsed;
@@ -106,7 +114,8 @@ bool IsQuoted(std::string_view value) {
 Location Locate(std::string_view text, std::string_view section, std::string_view key) {
   Location where;
   bool inside = false;
-  for (const Line& line : SplitLines(text)) {
+  LineCursor cursor(text);
+  for (Line line; cursor.Next(line);) {
     const ParsedLine parsed = ParseLine(text, line);
     if (parsed.kind == LineKind::kSection) {
       if (where.section_found) {
@@ -161,6 +170,10 @@ bool IsStorableSection(std::string_view section) {
          section.find(']') == std::string_view::npos;
 }
 
+bool IsStorable(std::string_view value, std::string_view key, std::string_view section) {
+  return IsStorableKey(key) && IsStorableSection(section) && !HasLineBreak(value);
+}
+
 // The value as it must stand in the file to read back unchanged: quoted when the reader would
 // otherwise trim its blanks or strip its quotes.
 std::string EncodeValue(std::string_view value) {
@@ -209,7 +222,7 @@ bool FindIniValue(std::string_view content, std::string_view key, std::string_vi
 
 bool EditIniText(std::string& content, std::string_view value, std::string_view key,
                  std::string_view section) {
-  if (!IsStorableKey(key) || !IsStorableSection(section) || HasLineBreak(value)) {
+  if (!IsStorable(value, key, section)) {
     return false;
   }
   const Location where = Locate(content, section, key);
@@ -225,21 +238,106 @@ bool EditIniText(std::string& content, std::string_view value, std::string_view 
   }
   const std::string line_end(LineEndOf(content));
   const std::string key_line = std::string(key) + "=" + encoded + line_end;
+  // A last line that ends in a bare CR reads as if the CR were its line end: an LF completes it,
+  // where a whole line end would leave the CR in its value.
+  const std::string last_line_end = content.ends_with('\r') ? "\n" : line_end;
   if (where.section_found) {
-    content.insert(where.insert_at, (where.needs_line_end ? line_end : "") + key_line);
+    content.insert(where.insert_at, (where.needs_line_end ? last_line_end : "") + key_line);
     return true;
   }
   if (!content.empty() && content.back() != '\n' && content.size() > BodyStart(content)) {
-    content += line_end;
+    content += last_line_end;
   }
   content += "[" + std::string(section) + "]" + line_end + key_line;
   return true;
 }
 
+namespace {
+
+// An entry with its names and value converted to the text a file of the given encoding holds.
+struct TextEntry {
+  std::string key;
+  std::string value;
+};
+
+bool ToFileText(std::string_view narrow, FileEncoding encoding, std::string& text) {
+  if (encoding == FileEncoding::k8Bit) {
+    text = narrow;
+    return true;
+  }
+  return Utf8FromNarrow(narrow, text);
+}
+
+// True when every entry already reads back as its value: the file then needs no replacing.
+bool AlreadyStored(std::string_view bytes, const std::vector<IniEntry>& entries,
+                   std::string_view section) {
+  for (const IniEntry& entry : entries) {
+    std::string stored;
+    if (!FindIniFileValue(bytes, entry.key, section, stored) || stored != entry.value) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_view section,
+                      std::string& value) {
+  const FileEncoding encoding = DetectEncoding(bytes);
+  if (encoding == FileEncoding::k8Bit) {
+    return FindIniValue(bytes, key, section, value);
+  }
+  std::string text_key;
+  std::string text_section;
+  if (!ToFileText(key, encoding, text_key) || !ToFileText(section, encoding, text_section)) {
+    return false;
+  }
+  std::string text;
+  std::string tail;
+  DecodeUtf16(bytes, encoding, text, tail);
+  std::string text_value;
+  return FindIniValue(text, text_key, text_section, text_value) &&
+         NarrowFromUtf8(text_value, value);
+}
+
+bool EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
+                 std::string_view section) {
+  const FileEncoding encoding = DetectEncoding(bytes);
+  std::string text_section;
+  std::vector<TextEntry> text_entries(entries.size());
+  // Everything is checked first, so that a refused entry leaves no earlier one stored.
+  if (!ToFileText(section, encoding, text_section)) {
+    return false;
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    TextEntry& converted = text_entries[i];
+    if (!ToFileText(entries[i].key, encoding, converted.key) ||
+        !ToFileText(entries[i].value, encoding, converted.value) ||
+        !IsStorable(converted.value, converted.key, text_section)) {
+      return false;
+    }
+  }
+  if (encoding == FileEncoding::k8Bit) {
+    for (const TextEntry& entry : text_entries) {
+      EditIniText(bytes, entry.value, entry.key, text_section);
+    }
+    return true;
+  }
+  std::string text;
+  std::string tail;
+  DecodeUtf16(bytes, encoding, text, tail);
+  for (const TextEntry& entry : text_entries) {
+    EditIniText(text, entry.value, entry.key, text_section);
+  }
+  return EncodeUtf16(text, encoding, tail, bytes);
+}
+
 bool CIni::Donne(std::string& out, std::string_view key, std::string_view default_value,
                  std::string_view section, const std::string& file) {
   std::string content;
-  if (ReadWholeFile(file, content) == ReadResult::kOk && FindIniValue(content, key, section, out)) {
+  if (ReadWholeFile(file, content) == ReadResult::kOk &&
+      FindIniFileValue(content, key, section, out)) {
     return true;
   }
   out = default_value;
@@ -261,20 +359,12 @@ bool CIni::Affecte(std::string_view value, std::string_view key, std::string_vie
 
 bool CIni::Affecte(const std::vector<IniEntry>& entries, std::string_view section,
                    const std::string& file) {
-  std::string content;
-  if (ReadWholeFile(file, content) == ReadResult::kFailed) {
-    return false;
-  }
-  std::string edited = content;
-  for (const IniEntry& entry : entries) {
-    if (!EditIniText(edited, entry.value, entry.key, section)) {
-      return false;
+  return UpdateWholeFile(file, [&](std::string& content) {
+    if (AlreadyStored(content, entries, section)) {
+      return EditResult::kUnchanged;  // leave the file and its time stamp alone
     }
-  }
-  if (edited == content && IsExistingFile(file)) {
-    return true;  // already stored: leave the file and its time stamp alone
-  }
-  return ReplaceWholeFile(file, edited);
+    return EditIniFile(content, entries, section) ? EditResult::kChanged : EditResult::kFailed;
+  });
 }
 
 }  // namespace ventrel

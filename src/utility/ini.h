@@ -10,11 +10,15 @@
 // - a line whose first non-blank byte is ';' is a comment; a line without '=' is no key; a ';'
 //   inside a value belongs to the value;
 // - one pair of matching quotes (" or ') around a value is removed;
-// - a UTF-8 byte-order mark is skipped; CRLF and LF line ends both work.
+// - a UTF-8 byte-order mark is skipped; CRLF and LF line ends both work;
+// - a file that starts with a UTF-16 byte-order mark (little- or big-endian) is UTF-16 text: names
+//   and values are converted from and to the program's 8-bit text, and the file is written back in
+//   UTF-16; any other file is 8-bit text, taken byte for byte (NUL bytes included).
 //
 // Writing changes only what it must: the value text of the first matching key (inside its quotes
 // when it has them), or one new line at the end of its section, or one new section at the end of
-// the file. Every other byte stays.
+// the file. Every other byte stays. Each write is one locked read-modify-replace of the whole file
+// (see UpdateWholeFile), so concurrent writers through this class never lose each other's keys.
 #pragma once
 
 #include <string>
@@ -66,6 +70,16 @@ bool EditIniText(std::string& content, std::string_view value, std::string_view 
 // The reading rules on text: the value of the key, or false when it is missing.
 bool FindIniValue(std::string_view content, std::string_view key, std::string_view section,
                   std::string& value);
+
+// The reading rules on a file's bytes in whatever encoding it has (see above); `value` is in the
+// program's 8-bit text.
+bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_view section,
+                      std::string& value);
+
+// The editing rules on a file's bytes: stores every entry in order, keeping the file's encoding.
+// False, with `bytes` untouched, when any name or value cannot be stored as such.
+bool EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
+                 std::string_view section);
 
 // The integer reading rule on one value (see Donne).
 int ParseProfileInt(std::string_view value, int default_value);

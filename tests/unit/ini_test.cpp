@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
+#include "utility/encoding.h"
 
 namespace ventrel {
 namespace {
@@ -132,6 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "BOARD", "TYPE", "3", "[BOARD]\nA=1\nTYPE=3\n[BOARD]\nTYPE=2\n"},
         EditCase{"key_added_after_unterminated_last_line", "[BOARD]\r\nA=1", "BOARD", "TYPE", "3",
                  "[BOARD]\r\nA=1\r\nTYPE=3\r\n"},
+        EditCase{"key_added_after_last_line_ending_in_cr", "[BOARD]\r\nA=1 \r", "BOARD", "TYPE",
+                 "3", "[BOARD]\r\nA=1 \r\nTYPE=3\r\n"},
+        EditCase{"section_appended_after_last_line_ending_in_cr", "[NET]\nA=1\r", "BOARD", "TYPE",
+                 "3", "[NET]\nA=1\r\n[BOARD]\nTYPE=3\n"},
         EditCase{"section_appended_lf", "[NET]\nA=1\n", "BOARD", "TYPE", "200",
                  "[NET]\nA=1\n[BOARD]\nTYPE=200\n"},
         EditCase{"section_appended_after_unterminated_line", "[NET]\r\nA=1", "BOARD", "TYPE", "200",
@@ -236,6 +241,66 @@ TEST_F(IniFileTest, UnchangedValueIsNotRewritten) {
   test::MakeReadOnly(file_);
   EXPECT_TRUE(ini_.Affecte("300", "TYPE", "BOARD", file_))
       << "the file already holds the value, so there is nothing to write";
+}
+
+// The same lines in UTF-16 LE with a byte-order mark, as the Windows profile functions write them.
+std::string Utf16Le(std::string_view ascii_or_utf8) {
+  std::string bytes;
+  EXPECT_TRUE(EncodeUtf16(ascii_or_utf8, FileEncoding::kUtf16Le, "", bytes));
+  return "\xFF\xFE" + bytes;
+}
+
+TEST_F(IniFileTest, Utf16FileIsReadAndWrittenInUtf16) {
+  const std::string driver =
+      "[R\xC3\xA9seau]\r\nH\xC3\xB4te=unit\xE2\x82\xAC\r\n[BOARD]\r\nTYPE=200\r\n";
+  test::WriteFile(file_, Utf16Le(driver));
+  int type = 0;
+  EXPECT_TRUE(ini_.Donne(type, "TYPE", -1, "BOARD", file_));
+  EXPECT_EQ(type, 200);
+  std::string host;
+  EXPECT_TRUE(ini_.Donne(host, "h\xC3\xB4te", "", "R\xC3\xA9SEAU", file_));
+  EXPECT_EQ(host, "unit\xE2\x82\xAC");
+
+  ASSERT_TRUE(ini_.Affecte({{"TYPE_SUB", "301"}, {"TYPE", "300"}}, "BOARD", file_));
+  EXPECT_EQ(test::ReadFile(file_),
+            Utf16Le("[R\xC3\xA9seau]\r\nH\xC3\xB4te=unit\xE2\x82\xAC\r\n[BOARD]\r\nTYPE=300\r\n"
+                    "TYPE_SUB=301\r\n"));
+  ASSERT_TRUE(ini_.Affecte("\xE2\x82\xAC 5", "PRICE", "Neu", file_));
+  std::string price;
+  EXPECT_TRUE(ini_.Donne(price, "PRICE", "", "NEU", file_));
+  EXPECT_EQ(price, "\xE2\x82\xAC 5");
+}
+
+TEST_F(IniFileTest, Utf16BigEndianFileIsKeptBigEndian) {
+  std::string bytes;
+  ASSERT_TRUE(EncodeUtf16("[BOARD]\nTYPE=200\n", FileEncoding::kUtf16Be, "", bytes));
+  test::WriteFile(file_, "\xFE\xFF" + bytes);
+  ASSERT_TRUE(ini_.Affecte("300", "TYPE", "BOARD", file_));
+  ASSERT_TRUE(EncodeUtf16("[BOARD]\nTYPE=300\n", FileEncoding::kUtf16Be, "", bytes));
+  EXPECT_EQ(test::ReadFile(file_), "\xFE\xFF" + bytes);
+}
+
+TEST_F(IniFileTest, ValueUtf16CannotHoldLeavesTheFileAlone) {
+  const std::string original = Utf16Le("[BOARD]\r\nTYPE=200\r\n");
+  test::WriteFile(file_, original);
+  EXPECT_FALSE(ini_.Affecte("caf\xE9", "TYPE", "BOARD", file_)) << "Latin-1, no UTF-8";
+  EXPECT_EQ(test::ReadFile(file_), original);
+  EXPECT_EQ(test::ListFolder(dir_.path()), "VENTREL_DLL.INI");
+}
+
+TEST_F(IniFileTest, NulBytesAndLongLinesAreKept) {
+  const std::string blob(1 << 20, 'x');
+  test::WriteFile(file_, std::string("[DRIVER]\nBLOB=") + blob + std::string("\nRAW=a\0b\n", 9) +
+                             "[BOARD]\nTYPE=200\n");
+  const std::string before = test::ReadFile(file_);
+  ASSERT_TRUE(ini_.Affecte("300", "TYPE", "BOARD", file_));
+  const std::string after = test::ReadFile(file_);
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(after.substr(0, after.size() - 4), before.substr(0, before.size() - 4));
+  EXPECT_EQ(after.substr(after.size() - 4), "300\n");
+  std::string raw;
+  EXPECT_TRUE(ini_.Donne(raw, "RAW", "", "DRIVER", file_));
+  EXPECT_EQ(raw, std::string("a\0b", 3));
 }
 
 }  // namespace

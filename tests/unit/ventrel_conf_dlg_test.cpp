@@ -4,6 +4,7 @@
 
 #include "support/recording_platform.h"
 #include "support/temp_dir.h"
+#include "utility/encoding.h"
 
 namespace ventrel {
 namespace {
@@ -133,6 +134,28 @@ TEST_F(ConfigTest, ReadDisplayNamesOffersWhatTheCatalogueNames) {
     }
     EXPECT_EQ(got, c.expected) << c.name;
   }
+}
+
+// An installation whose tools write Unicode profiles leaves both files in UTF-16.
+TEST_F(ConfigTest, Utf16FilesAreReadAndTheBoardFileStaysUtf16) {
+  const auto utf16 = [](std::string_view text) {
+    std::string bytes;
+    EXPECT_TRUE(EncodeUtf16(text, FileEncoding::kUtf16Le, "", bytes));
+    return "\xFF\xFE" + bytes;
+  };
+  Lay(utf16("[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n"),
+      utf16("[VentrelV1]\r\nDISPLAY=Ventrel 2D \xE2\x80\x93 \xC3\xA9"
+            "dition\r\n"));
+  CVentrelConfDlg dialog;
+  EXPECT_EQ(dialog.ReadCurrentModel(), 301);
+  const std::vector<DisplayEntry> names = dialog.ReadDisplayNames();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].text,
+            "Ventrel 2D \xE2\x80\x93 \xC3\xA9"
+            "dition");
+  ASSERT_TRUE(dialog.SetModel(200));
+  EXPECT_EQ(test::ReadFile(Board()), utf16("[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r\n"));
+  EXPECT_TRUE(platform_.messages.empty());
 }
 
 TEST_F(ConfigTest, SetModelWritesTypeAndSubType) {

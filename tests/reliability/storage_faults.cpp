@@ -1,0 +1,273 @@
+// Storage that fails the program: a read-only board file or folder, a folder where the file should
+// be, a full disk, a file that cannot be read, a board file replaced while it is read. Each refused
+// write gives the message, leaves the original untouched and leaves no stray file.
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include "reliability/suite.h"
+
+namespace ventrel::reliability {
+namespace {
+
+constexpr unsigned kNobody = 65534;
+
+bool IsRoot() {
+  return ::geteuid() == 0;
+}
+
+// Runs `body` in a child with a mount namespace of its own, so that what it mounts goes with it
+// whatever happens; its counts come back through a pipe. False when no namespace can be had.
+bool InMountNamespace(Group& group, const std::function<void(Group&)>& body) {
+  int fds[2];
+  if (::pipe(fds) != 0) {
+    return false;
+  }
+  std::fflush(stdout);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    Tally counts;
+    long failed = -1;
+    if (::unshare(CLONE_NEWNS) == 0 &&
+        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) {
+      Group inner(group.name());
+      body(inner);
+      counts = inner.tally;
+      failed = static_cast<long>(inner.FailedCases());
+    }
+    std::fflush(stdout);
+    const long values[] = {counts.cases,   counts.faults,   counts.files, counts.bytes_lost,
+                           counts.crashes, counts.failures, failed};
+    [[maybe_unused]] const ssize_t written = ::write(fds[1], values, sizeof values);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  long values[7] = {};
+  const bool got = pid > 0 && ::read(fds[0], values, sizeof values) == sizeof values;
+  ::close(fds[0]);
+  if (pid > 0) {
+    ::waitpid(pid, nullptr, 0);
+  }
+  if (!got || values[6] < 0) {
+    return false;
+  }
+  group.tally.cases += values[0];
+  group.tally.faults += values[1];
+  group.tally.files += values[2];
+  group.tally.bytes_lost += values[3];
+  group.tally.crashes += values[4];
+  group.tally.failures += values[5];
+  for (long i = 0; i < values[6]; ++i) {
+    group.Fail("mount namespace case " + std::to_string(i), "(reported above)");
+    --group.tally.failures;  // counted once already, in the child's figures
+  }
+  return true;
+}
+
+// A write that must be refused: the message, exit status 1, everything as it was.
+void ExpectRefused(Group& group, const std::string& what, const Layout& layout,
+                   const RunOutcome& outcome, const std::string& board_before,
+                   const std::map<std::string, std::string>& before, const std::string& err) {
+  ++group.tally.cases;
+  ++group.tally.faults;
+  if (group.CheckRun(what, outcome)) {
+    group.Expect(outcome.exit_status == 1, what,
+                 "exit status " + std::to_string(outcome.exit_status));
+    group.Expect(outcome.err == err, what, "said '" + outcome.err + "', not '" + err + "'");
+  }
+  if (!board_before.empty()) {
+    group.CheckFile(what, layout.board, {board_before});
+  }
+  group.Expect(Snapshot(layout.base) == before, what,
+               "the layout changed: " + ListFolder(layout.data));
+}
+
+void ChownTree(const std::string& root, unsigned uid) {
+  for (const auto& [path, ignored] : Snapshot(root)) {
+    [[maybe_unused]] const int result = ::lchown((root + path).c_str(), uid, uid);
+  }
+  [[maybe_unused]] const int result = ::chown(root.c_str(), uid, uid);
+}
+
+void ReadOnlyFile(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "read-only-file", board);
+  ::chmod(layout.board.c_str(), 0444);
+  const auto before = Snapshot(layout.base);
+  ExpectRefused(group, "read-only board file", layout, layout.Run({"301"}), board, before,
+                WriteFailedMessage(layout.board));
+  RemoveTree(layout.base);
+}
+
+// Root passes every permission check, so the case runs as an unprivileged user (nobody) who owns
+// the layout but may not write its folder.
+void ReadOnlyFolderAsUser(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "read-only-folder", board);
+  RunRequest request = layout.Request({"301"});
+  if (IsRoot()) {
+    ChownTree(layout.base, kNobody);
+    request.uid = kNobody;
+    request.gid = kNobody;
+  }
+  ::chmod(layout.data.c_str(), 0555);
+  const auto before = Snapshot(layout.base);
+  ExpectRefused(group, "read-only folder (unprivileged user)", layout, Run(request), board, before,
+                WriteFailedMessage(layout.board));
+  RemoveTree(layout.base);
+}
+
+void UnreadableFileAsUser(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "unreadable-file", board);
+  RunRequest request = layout.Request({"301"});
+  if (IsRoot()) {
+    ChownTree(layout.base, kNobody);
+    request.uid = kNobody;
+    request.gid = kNobody;
+  }
+  ::chmod(layout.board.c_str(), 0200);
+  const auto before = Snapshot(layout.base);
+  ExpectRefused(group, "write-only board file (unprivileged user)", layout, Run(request), board,
+                before, WriteFailedMessage(layout.board));
+  RemoveTree(layout.base);
+}
+
+// The folder itself on a read-only mount: even root may not write there.
+void ReadOnlyMount(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "read-only-mount", board);
+  const bool ran = InMountNamespace(group, [&](Group& inner) {
+    if (::mount(layout.data.c_str(), layout.data.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, layout.data.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+            0) {
+      inner.Fail("read-only mount", "cannot mount");
+      return;
+    }
+    const auto before = Snapshot(layout.base);
+    ExpectRefused(inner, "read-only mount", layout, layout.Run({"301"}), board, before,
+                  WriteFailedMessage(layout.board));
+  });
+  if (!ran) {
+    group.Skip("read-only mount", "no mount namespace (needs root)");
+  }
+  RemoveTree(layout.base);
+}
+
+void FolderInPlaceOfFile(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "folder-in-place", "<none>");
+  MakeFolders(layout.board);
+  WriteFile(layout.board + "/keep.txt", board);
+  const auto before = Snapshot(layout.base);
+  ExpectRefused(
+      group, "folder where the board file should be", layout, layout.Run({"301"}), "", before,
+      "VentrelConf: File " + layout.board + " not found !\n" + WriteFailedMessage(layout.board));
+  RemoveTree(layout.base);
+}
+
+// A small tmpfs that holds the board file but not a second copy of it.
+void DiskFullTmpfs(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "disk-full", board);
+  const bool ran = InMountNamespace(group, [&](Group& inner) {
+    const std::string size = "size=" + std::to_string(board.size() + board.size() / 4);
+    if (::mount("tmpfs", layout.data.c_str(), "tmpfs", 0, size.c_str()) != 0) {
+      inner.Fail("disk full (tmpfs)", "cannot mount");
+      return;
+    }
+    WriteFile(layout.catalogue, Catalogue("Dremont"));
+    if (!WriteFile(layout.board, board)) {
+      inner.Fail("disk full (tmpfs)", "the board file does not fit");
+      return;
+    }
+    const auto before = Snapshot(layout.base);
+    ExpectRefused(inner, "disk full (tmpfs)", layout, layout.Run({"301"}), board, before,
+                  WriteFailedMessage(layout.board));
+  });
+  if (!ran) {
+    group.Skip("disk full (tmpfs)", "no mount namespace (needs root)");
+  }
+  RemoveTree(layout.base);
+}
+
+// A file-size limit below the file's size: the kernel refuses the rest of the temporary file.
+void DiskFullSizeLimit(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "file-size-limit", board);
+  RunRequest request = layout.Request({"301"});
+  request.file_size_limit = board.size() / 2;
+  const auto before = Snapshot(layout.base);
+  ExpectRefused(group, "disk full (file-size limit)", layout, Run(request), board, before,
+                WriteFailedMessage(layout.board));
+  RemoveTree(layout.base);
+}
+
+// The driver (which takes no lock) replaces the file once, at a random moment of the run. Either
+// its content gets our edit (read again), or it came after our write; its content is never lost.
+void ReplacedWhileRead(const Options& options, Group& group, std::mt19937& random) {
+  const int runs = options.full ? 150 : 20;
+  const std::string original = DriverBoard(8 << 20);
+  const Layout layout(options, "replaced-while-read", original);
+  const RunOutcome calibration = layout.Run({"301"});
+  group.CheckRun("replaced while read, calibration", calibration);
+  const long typical_us = static_cast<long>(calibration.duration.count());
+  std::uniform_int_distribution<long> delay(0, typical_us);
+  int during = 0;
+  int edited_again = 0;
+  for (int i = 1; i <= runs; ++i) {
+    const std::string what = "replaced while read " + std::to_string(i);
+    WriteFile(layout.board, original);
+    const std::string replacement = BoardState(original, 300, 300, i);
+    const std::string staged = layout.data + "/driver.new";
+    WriteFile(staged, replacement);
+    const auto started = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point replaced_at;
+    std::thread driver([&, wait = delay(random)] {
+      std::this_thread::sleep_for(std::chrono::microseconds(wait));
+      ::rename(staged.c_str(), layout.board.c_str());
+      replaced_at = std::chrono::steady_clock::now();
+    });
+    const RunOutcome outcome = layout.Run({"301"});
+    const auto ended = std::chrono::steady_clock::now();
+    driver.join();
+    ++group.tally.cases;
+    if (replaced_at >= started && replaced_at <= ended) {
+      ++during;
+      ++group.tally.faults;
+    }
+    if (group.CheckRun(what, outcome)) {
+      group.Expect(outcome.exit_status == 0 ? outcome.err.empty()
+                                            : outcome.err == WriteFailedMessage(layout.board),
+                   what, outcome.err);
+    }
+    const std::string ours_on_theirs = BoardState(original, 300, 301, i);
+    group.CheckFile(what, layout.board, {ours_on_theirs, replacement});
+    if (ReadFile(layout.board) == ours_on_theirs) {
+      ++edited_again;
+    }
+    group.Expect(ListFolder(layout.data) == "VENTREL_DLL.INI VentrelConf.ini", what,
+                 ListFolder(layout.data));
+  }
+  std::printf(
+      "  replaced while read: %d of %d replacements fell within the run; %d runs wrote "
+      "their model onto the driver's new content\n",
+      during, runs, edited_again);
+  RemoveTree(layout.base);
+}
+
+}  // namespace
+
+void RunStorageFaults(const Options& options, Group& group, std::mt19937& random) {
+  const std::string board = DriverBoard(1 << 20);
+  ReadOnlyFile(options, group, board);
+  ReadOnlyFolderAsUser(options, group, board);
+  UnreadableFileAsUser(options, group, board);
+  ReadOnlyMount(options, group, board);
+  FolderInPlaceOfFile(options, group, board);
+  DiskFullTmpfs(options, group, board);
+  DiskFullSizeLimit(options, group, board);
+  ReplacedWhileRead(options, group, random);
+}
+
+}  // namespace ventrel::reliability
