@@ -1,7 +1,11 @@
-// File I/O on Windows.
+// File I/O on Windows. Paths arrive in the ANSI code page; every call below takes them as UTF-16
+// with the "\\?\" prefix, so a path is not cut at 260 characters.
 #include <windows.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "utility/file_store.h"
 #include "utility/path.h"
@@ -13,19 +17,31 @@ namespace {
 // a write that waits this long for it is still instant to the user.
 constexpr int kBusyAttempts = 20;
 constexpr DWORD kBusyPauseMs = 50;
+// A file that keeps changing under a reader, or a writer that keeps losing the race against one
+// who does not lock, gives up after this many tries rather than loop for ever.
+constexpr int kAttempts = 5;
 
 // Attributes a replacement carries over from the file it replaces.
 constexpr DWORD kInheritedAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                        FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The writers' lock is one byte far beyond any end of file: a byte-range lock on the content
+// itself would make the driver's own reads of the file fail while we hold it.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 
 class FileHandle {
  public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
   ~FileHandle() { Close(); }
   HANDLE get() const { return handle_; }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Reset(HANDLE handle) {
+    Close();
+    handle_ = handle;
+  }
   bool Close() {
     const HANDLE handle = handle_;
     handle_ = INVALID_HANDLE_VALUE;
@@ -38,24 +54,115 @@ class FileHandle {
 
 bool IsBusy(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED;
+         error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
 bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
-         error == ERROR_INVALID_DRIVE || error == ERROR_BAD_NET_NAME;
+         error == ERROR_INVALID_DRIVE || error == ERROR_BAD_NET_NAME ||
+         error == ERROR_NO_UNICODE_TRANSLATION;
 }
 
-// Opens for reading, waiting a little while another process holds the file exclusively.
-HANDLE OpenForReading(const std::string& path, DWORD& error) {
+// The ANSI path as a UTF-16 path that the system takes whatever its length: absolute, with the
+// "\\?\" prefix (which also turns off the system's own rewriting of "." and ".." and of trailing
+// dots and blanks, so the full path is made first). Empty when the text is no path.
+std::wstring WidePath(const std::string& path) {
+  if (path.empty()) {
+    return {};
+  }
+  const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(),
+                                           static_cast<int>(path.size()), nullptr, 0);
+  if (length <= 0) {
+    return {};
+  }
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
+                        wide.data(), length);
+  if (wide.find(L'\0') != std::wstring::npos || wide.rfind(L"\\\\?\\", 0) == 0) {
+    return wide.find(L'\0') != std::wstring::npos ? std::wstring() : wide;
+  }
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n =
+        ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) {
+      return {};
+    }
+    if (n < full.size()) {
+      full.resize(n);
+      break;
+    }
+    full.resize(n + 1);
+  }
+  if (full.rfind(L"\\\\", 0) == 0) {
+    return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\... -> \\?\UNC\server\share\...
+  }
+  return L"\\\\?\\" + full;
+}
+
+std::wstring WideFolderPart(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring WideLastComponent(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// What a reader saw of the file: enough to tell whether anyone changed or replaced it since.
+struct FileIdentity {
+  bool exists = false;
+  BY_HANDLE_FILE_INFORMATION info{};
+};
+
+bool SameObject(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists && b.exists && a.info.dwVolumeSerialNumber == b.info.dwVolumeSerialNumber &&
+         a.info.nFileIndexHigh == b.info.nFileIndexHigh &&
+         a.info.nFileIndexLow == b.info.nFileIndexLow;
+}
+
+bool SameContent(const FileIdentity& a, const FileIdentity& b) {
+  return SameObject(a, b) && a.info.nFileSizeHigh == b.info.nFileSizeHigh &&
+         a.info.nFileSizeLow == b.info.nFileSizeLow &&
+         ::CompareFileTime(&a.info.ftLastWriteTime, &b.info.ftLastWriteTime) == 0;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists == b.exists && (!a.exists || SameContent(a, b));
+}
+
+std::uint64_t SizeOf(const FileIdentity& identity) {
+  return (static_cast<std::uint64_t>(identity.info.nFileSizeHigh) << 32) |
+         identity.info.nFileSizeLow;
+}
+
+bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
+  identity = FileIdentity{};
+  identity.exists = ::GetFileInformationByHandle(handle, &identity.info) != 0;
+  return identity.exists;
+}
+
+// The file's identity as the path names it now. False only when that cannot be told.
+bool IdentityOfPath(const std::wstring& path, FileIdentity& identity) {
+  identity = FileIdentity{};
+  FileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) {
+    return IsMissing(::GetLastError());
+  }
+  return IdentityOfHandle(file.get(), identity);
+}
+
+// Opens an existing file with `access`, waiting a little while another process holds it
+// exclusively. A folder also answers "access denied"; waiting will not make it a file.
+HANDLE OpenExisting(const std::wstring& path, DWORD access, DWORD& error) {
   for (int attempt = 1;; ++attempt) {
-    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = ::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
     error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
-    // A folder also answers "access denied"; it is no file and waiting will not make it one.
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
     const bool is_folder =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (handle != INVALID_HANDLE_VALUE || is_folder || !IsBusy(error) || attempt == kBusyAttempts) {
@@ -63,6 +170,62 @@ HANDLE OpenForReading(const std::string& path, DWORD& error) {
     }
     ::Sleep(kBusyPauseMs);
   }
+}
+
+enum class ReadOutcome { kOk, kMissing, kFailed, kChanged };
+
+ReadOutcome ReadOnce(const std::wstring& path, std::string& content, FileIdentity& identity) {
+  content.clear();
+  identity = FileIdentity{};
+  DWORD error = ERROR_SUCCESS;
+  FileHandle file(path.empty() ? INVALID_HANDLE_VALUE : OpenExisting(path, GENERIC_READ, error));
+  if (!file.valid()) {
+    return path.empty() || IsMissing(error) ? ReadOutcome::kMissing : ReadOutcome::kFailed;
+  }
+  // A device ("NUL", "CON", a pipe) is no file: it may block or never end.
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK || !IdentityOfHandle(file.get(), identity) ||
+      (identity.info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      SizeOf(identity) > kMaxFileSize) {
+    identity = FileIdentity{};
+    return ReadOutcome::kFailed;
+  }
+  content.reserve(static_cast<std::size_t>(SizeOf(identity)));
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr) ||
+        content.size() + n > kMaxFileSize) {
+      content.clear();
+      return ReadOutcome::kFailed;
+    }
+    if (n == 0) {
+      break;
+    }
+    content.append(buffer.data(), n);
+  }
+  FileIdentity after;
+  if (!IdentityOfHandle(file.get(), after) || !SameContent(identity, after) ||
+      content.size() != SizeOf(identity)) {
+    return ReadOutcome::kChanged;  // written to while we read: the bytes may be a mix
+  }
+  return ReadOutcome::kOk;
+}
+
+ReadResult ReadStable(const std::wstring& path, std::string& content, FileIdentity& identity) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    switch (ReadOnce(path, content, identity)) {
+      case ReadOutcome::kOk:
+        return ReadResult::kOk;
+      case ReadOutcome::kMissing:
+        return ReadResult::kMissing;
+      case ReadOutcome::kFailed:
+        return ReadResult::kFailed;
+      case ReadOutcome::kChanged:
+        break;
+    }
+  }
+  content.clear();
+  return ReadResult::kFailed;
 }
 
 bool WriteAll(HANDLE handle, const std::string& content) {
@@ -82,155 +245,354 @@ bool WriteAll(HANDLE handle, const std::string& content) {
 
 // The file a write must really replace: the final target of a symbolic link, the path itself
 // otherwise. Empty when `path` is a link that leads nowhere.
-std::string ReplacementTarget(const std::string& path, DWORD attributes) {
+std::wstring ReplacementTarget(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
     return path;
   }
-  FileHandle file(::CreateFileA(path.c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     return {};
   }
-  std::string target(MAX_PATH, '\0');
+  std::wstring target(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n =
-        ::GetFinalPathNameByHandleA(file.get(), target.data(), static_cast<DWORD>(target.size()),
+        ::GetFinalPathNameByHandleW(file.get(), target.data(), static_cast<DWORD>(target.size()),
                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (n == 0) {
       return {};
     }
     if (n < target.size()) {
       target.resize(n);
-      break;
+      return target;
     }
     target.resize(n + 1);
   }
-  constexpr std::string_view kLongPrefix = "\\\\?\\";
-  if (target.compare(0, kLongPrefix.size(), kLongPrefix) == 0 && target.size() < MAX_PATH + 4) {
-    target.erase(0, kLongPrefix.size());
-    if (target.compare(0, 4, "UNC\\") == 0) {
-      target.replace(0, 3, "\\");
-    }
-  }
-  return target;
 }
 
-// A name no one else uses, for a temporary file that is created only if it does not exist yet.
-std::string TemporaryName(const std::string& target, unsigned attempt) {
+// The lock every writer of ours takes before it reads the file it will replace. It is held on
+// the file itself, so it means nothing once the file has been replaced: a writer that waited on
+// the old file sees that the path now names another one, and locks that instead. A missing file
+// cannot be locked; its first writers are kept apart by a move that never replaces a file.
+class FileLock {
+ public:
+  // False when another writer holds the file beyond `wait`, or it cannot be opened at all.
+  bool Acquire(const std::wstring& target, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    DWORD pause = 1;
+    for (;;) {
+      switch (TryOnce(target)) {
+        case Attempt::kLocked:
+          return true;
+        case Attempt::kNoFile:
+          return true;  // nothing to lock: see above
+        case Attempt::kFailed:
+          return false;
+        case Attempt::kBusy:
+          break;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
+      ::Sleep(pause);
+      pause = std::min<DWORD>(pause * 2, 20);
+    }
+  }
+
+  ~FileLock() {
+    if (held_) {
+      OVERLAPPED at{};
+      at.OffsetHigh = kLockOffsetHigh;
+      ::UnlockFileEx(file_.get(), 0, 1, 0, &at);
+    }
+  }
+
+  bool held() const { return held_; }
+
+ private:
+  enum class Attempt { kLocked, kNoFile, kBusy, kFailed };
+
+  Attempt TryOnce(const std::wstring& target) {
+    DWORD error = ERROR_SUCCESS;
+    file_.Reset(OpenExisting(target, GENERIC_READ, error));
+    if (!file_.valid()) {
+      return IsMissing(error) ? Attempt::kNoFile : Attempt::kFailed;
+    }
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    if (!::LockFileEx(file_.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                      &at)) {
+      const DWORD lock_error = ::GetLastError();
+      file_.Close();
+      // A file system without byte-range locks is written without one.
+      return lock_error == ERROR_LOCK_VIOLATION || lock_error == ERROR_IO_PENDING
+                 ? Attempt::kBusy
+                 : Attempt::kNoFile;
+    }
+    held_ = true;
+    FileIdentity locked;
+    FileIdentity named;
+    if (IdentityOfHandle(file_.get(), locked) && IdentityOfPath(target, named) &&
+        SameObject(locked, named)) {
+      return Attempt::kLocked;
+    }
+    // Replaced by the writer we waited for: the lock is on a file nobody will read again.
+    OVERLAPPED again{};
+    again.OffsetHigh = kLockOffsetHigh;
+    ::UnlockFileEx(file_.get(), 0, 1, 0, &again);
+    held_ = false;
+    file_.Close();
+    return Attempt::kBusy;
+  }
+
+  FileHandle file_;
+  bool held_ = false;
+};
+
+// A name of TemporaryFileTemplate's form beside the target, not yet taken.
+std::wstring TemporaryName(const std::wstring& target, std::mt19937& random) {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kLetters) - 2);
+  std::wstring name = L"." + WideLastComponent(target) + L".vctmp-";
+  for (int i = 0; i < 6; ++i) {
+    name += static_cast<wchar_t>(kLetters[pick(random)]);
+  }
+  return WideFolderPart(target) + L"\\" + name;
+}
+
+std::mt19937 SeededRandom() {
   LARGE_INTEGER counter{};
   ::QueryPerformanceCounter(&counter);
-  const unsigned long long tag = (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^
-                                 static_cast<unsigned long long>(counter.QuadPart) ^ attempt;
-  char hex[17];
-  for (int i = 15; i >= 0; --i) {
-    hex[15 - i] = "0123456789abcdef"[(tag >> (i * 4)) & 0xF];
-  }
-  hex[16] = '\0';
-  return PathAppend(PathFolderPart(target), "~" + PathLastComponent(target) + "." + hex + ".tmp");
+  std::seed_seq seed{
+      static_cast<unsigned>(::GetCurrentProcessId()), static_cast<unsigned>(::GetCurrentThreadId()),
+      static_cast<unsigned>(counter.LowPart), static_cast<unsigned>(counter.HighPart)};
+  return std::mt19937(seed);
 }
 
 // CREATE_NEW with no sharing: the temporary file is ours alone from its first byte, and a file
-// planted under that name is never reused.
-bool WriteTemporary(const std::string& target, const std::string& content, DWORD attributes,
-                    std::string& temp_path) {
-  for (unsigned attempt = 0; attempt < 16; ++attempt) {
-    temp_path = TemporaryName(target, attempt);
-    FileHandle file(::CreateFileA(temp_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+// or link planted under that name is never reused. It inherits the folder's permissions, as the
+// driver's own new files do.
+bool WriteTemporary(const std::wstring& target, const std::string& content, DWORD attributes,
+                    std::mt19937& random, std::wstring& temp_path) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    temp_path = TemporaryName(target, random);
+    FileHandle file(::CreateFileW(temp_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
-      if (::GetLastError() == ERROR_FILE_EXISTS || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
         continue;
       }
       return false;
     }
     const bool ok = WriteAll(file.get(), content) && ::FlushFileBuffers(file.get()) != 0;
     if (!file.Close() || !ok) {
-      ::DeleteFileA(temp_path.c_str());
+      ::DeleteFileW(temp_path.c_str());
       return false;
     }
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kInheritedAttributes) != 0) {
-      ::SetFileAttributesA(temp_path.c_str(), attributes & kInheritedAttributes);
+      ::SetFileAttributesW(temp_path.c_str(), attributes & kInheritedAttributes);
     }
     return true;
   }
   return false;
 }
 
-// Renames over the target, waiting a little while another process holds it open.
-bool MoveOver(const std::string& temp_path, const std::string& target) {
-  for (int attempt = 1;; ++attempt) {
-    if (::MoveFileExA(temp_path.c_str(), target.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
+enum class StepOutcome { kDone, kFailed, kRaced };
+
+std::function<void()>& BeforeReplacementHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+// A new file: the move never replaces one that appeared meanwhile.
+StepOutcome InstallNew(const std::wstring& temp_path, const std::wstring& target) {
+  if (::MoveFileExW(temp_path.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    return StepOutcome::kDone;
+  }
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(temp_path.c_str());
+  return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ||
+                 error == ERROR_FILE_NOT_FOUND
+             ? StepOutcome::kRaced
+             : StepOutcome::kFailed;
+}
+
+// Puts the temporary file in the original's place with ReplaceFileW, which keeps the original's
+// security, attributes and creation time, and works while others (our lock among them) hold the
+// original open with delete sharing. The original leaves under a backup name, so what left can be
+// checked: if it is not the file we read, someone replaced it after our check, and theirs goes
+// back in place for the step to start again.
+StepOutcome InstallOver(const std::wstring& temp_path, const std::wstring& target,
+                        const FileIdentity& read_identity, std::mt19937& random) {
+  std::wstring backup;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    backup = TemporaryName(target, random);
+    if (::GetFileAttributesW(backup.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      break;
     }
-    if (!IsBusy(::GetLastError()) || attempt == kBusyAttempts) {
-      return false;
+  }
+  for (int attempt = 1;; ++attempt) {
+    if (::ReplaceFileW(target.c_str(), temp_path.c_str(), backup.c_str(),
+                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      break;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      // The original is under the backup name and ours could not take its place: it goes back.
+      ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    }
+    if (!IsBusy(error) || attempt == kBusyAttempts) {
+      ::DeleteFileW(temp_path.c_str());
+      return IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
     }
     ::Sleep(kBusyPauseMs);
   }
+  FileIdentity displaced;
+  if (IdentityOfPath(backup, displaced) && SameContent(read_identity, displaced)) {
+    ::DeleteFileW(backup.c_str());  // gone once the last handle to it (our lock's) is closed
+    return StepOutcome::kDone;
+  }
+  if (displaced.exists) {
+    ::MoveFileExW(backup.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  return StepOutcome::kRaced;
+}
+
+// A name in UTF-8, only to compare it with another: the conversion loses nothing.
+std::string Utf8(const std::wstring& wide) {
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length,
+                        nullptr, nullptr);
+  return text;
+}
+
+// Temporaries of a writer that was killed. Safe only under the lock: then no writer of ours is
+// writing one for this file. Only plain files of our names are taken, never a folder or a link.
+void RemoveLeftoverTemporaries(const std::wstring& target) {
+  const std::wstring folder = WideFolderPart(target);
+  const std::wstring name = WideLastComponent(target);
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW((folder + L"\\." + name + L".vctmp-*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  const std::string file_name = Utf8(name);
+  std::vector<std::wstring> leftovers;
+  do {
+    const bool plain =
+        (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    if (plain && IsTemporaryFileName(file_name, Utf8(found.cFileName))) {
+      leftovers.emplace_back(found.cFileName);
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  for (const std::wstring& leftover : leftovers) {
+    ::DeleteFileW((folder + L"\\" + leftover).c_str());
+  }
+}
+
+// One read-modify-replace under the lock. kRaced when the file changed behind our back.
+StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, const FileLock& lock,
+                       std::mt19937& random) {
+  std::string content;
+  FileIdentity read_identity;
+  if (ReadStable(target, content, read_identity) == ReadResult::kFailed) {
+    return StepOutcome::kFailed;
+  }
+  const EditResult edited = edit(content);
+  if (edited == EditResult::kFailed) {
+    return StepOutcome::kFailed;
+  }
+  std::wstring temp_path;
+  if (edited == EditResult::kChanged) {
+    // A read-only file stays as it is, whoever asks.
+    const DWORD attributes =
+        read_identity.exists ? read_identity.info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return StepOutcome::kFailed;
+    }
+    if (!WriteTemporary(target, content, attributes, random, temp_path)) {
+      return StepOutcome::kFailed;
+    }
+  }
+  FileIdentity now;
+  if (!IdentityOfPath(target, now) || !SameFile(read_identity, now)) {
+    if (!temp_path.empty()) {
+      ::DeleteFileW(temp_path.c_str());
+    }
+    return StepOutcome::kRaced;
+  }
+  if (!temp_path.empty()) {
+    if (BeforeReplacementHook()) {
+      BeforeReplacementHook()();
+    }
+    const StepOutcome installed = read_identity.exists
+                                      ? InstallOver(temp_path, target, read_identity, random)
+                                      : InstallNew(temp_path, target);
+    if (installed != StepOutcome::kDone) {
+      return installed;
+    }
+  }
+  if (lock.held()) {
+    RemoveLeftoverTemporaries(target);
+  }
+  return StepOutcome::kDone;
 }
 
 }  // namespace
 
+void SetBeforeReplacementHook(std::function<void()> hook) {
+  BeforeReplacementHook() = std::move(hook);
+}
+
 bool IsExistingFile(const std::string& path) {
+  const std::wstring wide = WidePath(path);
   const DWORD attributes =
-      path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
+      wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-  content.clear();
-  if (path.empty()) {
-    return ReadResult::kMissing;
+  FileIdentity ignored;
+  return ReadStable(WidePath(path), content, ignored);
+}
+
+bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                     std::chrono::milliseconds lock_wait) {
+  const std::wstring wide = WidePath(path);
+  const std::wstring target = wide.empty() ? std::wstring() : ReplacementTarget(wide);
+  if (target.empty() || WideFolderPart(target).empty()) {
+    return false;
   }
-  DWORD error = ERROR_SUCCESS;
-  FileHandle file(OpenForReading(path, error));
-  if (!file.valid()) {
-    return IsMissing(error) ? ReadResult::kMissing : ReadResult::kFailed;
-  }
-  LARGE_INTEGER size{};
-  if (::GetFileSizeEx(file.get(), &size)) {
-    content.reserve(static_cast<std::size_t>(size.QuadPart));
-  }
-  char buffer[64 * 1024];
-  for (;;) {
-    DWORD n = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
-      content.clear();
-      return ReadResult::kFailed;
+  std::mt19937 random = SeededRandom();
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    FileLock lock;
+    if (!lock.Acquire(target, lock_wait)) {
+      return false;
     }
-    if (n == 0) {
-      return ReadResult::kOk;
+    switch (UpdateStep(target, edit, lock, random)) {
+      case StepOutcome::kDone:
+        return true;
+      case StepOutcome::kFailed:
+        return false;
+      case StepOutcome::kRaced:
+        break;
     }
-    content.append(buffer, n);
   }
+  return false;
 }
 
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
-  const DWORD link_attributes =
-      path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
-  const std::string target = ReplacementTarget(path, link_attributes);
-  if (target.empty()) {
-    return false;
-  }
-  const DWORD attributes = ::GetFileAttributesA(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    if (!IsMissing(::GetLastError())) {
-      return false;
-    }
-  } else if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    return false;  // a read-only file stays as it is, whoever asks
-  }
-  std::string temp_path;
-  if (!WriteTemporary(target, content, attributes, temp_path)) {
-    return false;
-  }
-  if (!MoveOver(temp_path, target)) {
-    ::DeleteFileA(temp_path.c_str());
-    return false;
-  }
-  return true;
+  return UpdateWholeFile(path, [&content](std::string& current) {
+    current = content;
+    return EditResult::kChanged;
+  });
 }
 
 }  // namespace ventrel

@@ -228,7 +228,15 @@ std::string CheckFileEdit(std::string_view before, std::string_view after, std::
   if (old_tail != new_tail) {
     return "the odd last byte changed";
   }
-  return CheckTextEdit(old_text, new_text, section, key, value);
+  // The file holds the names and the value as UTF-8 text, the program its own 8-bit text.
+  std::string text_section;
+  std::string text_key;
+  std::string text_value;
+  if (!Utf8FromNarrow(section, text_section) || !Utf8FromNarrow(key, text_key) ||
+      !Utf8FromNarrow(value, text_value)) {
+    return "a name or the value has no UTF-8 form, yet the edit was made";
+  }
+  return CheckTextEdit(old_text, new_text, text_section, text_key, text_value);
 }
 
 std::string RandomIniText(std::mt19937& random) {

@@ -143,5 +143,69 @@ TEST(FileStoreWin32Test, SymbolicLinkIsFollowed) {
       << "the link itself stays a link";
 }
 
+// The driver's profile functions rewrite the file in place while our writer reads it: our edit is
+// made again on what the driver wrote, and both keys are there.
+TEST(FileStoreWin32Test, ProfileWriteDuringAnUpdateIsKept) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "[BOARD]\r\nTYPE=200\r\n");
+  int calls = 0;
+  ASSERT_TRUE(UpdateWholeFile(board, [&](std::string& content) {
+    if (++calls == 1) {
+      EXPECT_TRUE(::WritePrivateProfileStringA("DRIVER", "STATE", "busy", board.c_str()));
+    }
+    content += "OURS=1\r\n";
+    return EditResult::kChanged;
+  }));
+  EXPECT_EQ(calls, 2);
+  char state[16] = {};
+  ::GetPrivateProfileStringA("DRIVER", "STATE", "", state, sizeof state, board.c_str());
+  EXPECT_STREQ(state, "busy");
+  EXPECT_NE(test::ReadFile(board).find("OURS=1"), std::string::npos);
+  EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI");
+}
+
+// Our lock is a byte far beyond the end of the file: the driver reads and writes the file while a
+// writer of ours holds it.
+TEST(FileStoreWin32Test, DriverWorksWhileTheLockIsHeld) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "[BOARD]\r\nTYPE=200\r\n");
+  int calls = 0;
+  ASSERT_TRUE(UpdateWholeFile(board, [&](std::string&) {
+    if (++calls == 1) {
+      EXPECT_EQ(::GetPrivateProfileIntA("BOARD", "TYPE", -1, board.c_str()), 200u);
+      EXPECT_TRUE(::WritePrivateProfileStringA("BOARD", "TYPE", "300", board.c_str()));
+    }
+    return EditResult::kUnchanged;
+  }));
+  EXPECT_EQ(::GetPrivateProfileIntA("BOARD", "TYPE", -1, board.c_str()), 300u);
+}
+
+// Paths beyond 260 characters, and names of the ANSI code page beyond ASCII.
+TEST(FileStoreWin32Test, LongAndNonAsciiPathsWork) {
+  test::TempDir dir;
+  std::string folder = dir.path();
+  while (folder.size() < 300) {
+    folder += "\\a-folder-name-of-some-length";
+  }
+  for (std::size_t at = dir.path().size() + 1; at <= folder.size(); ++at) {
+    if (at == folder.size() || folder[at] == '\\') {
+      const std::string made = folder.substr(0, at);
+      const std::wstring wide(made.begin(), made.end());  // ASCII: the "A" calls stop at 260
+      ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + wide).c_str(), nullptr)) << made;
+    }
+  }
+  for (const std::string& name : {std::string("VENTREL_DLL.INI"), std::string("Caf\xE9.ini")}) {
+    const std::string board = folder + "\\" + name;
+    ASSERT_TRUE(ReplaceWholeFile(board, "[BOARD]\r\nTYPE=200\r\n")) << name;
+    EXPECT_TRUE(IsExistingFile(board));
+    ASSERT_TRUE(ReplaceWholeFile(board, "[BOARD]\r\nTYPE=300\r\n")) << name;
+    std::string content;
+    ASSERT_EQ(ReadWholeFile(board, content), ReadResult::kOk) << name;
+    EXPECT_EQ(content, "[BOARD]\r\nTYPE=300\r\n");
+  }
+}
+
 }  // namespace
 }  // namespace ventrel

@@ -150,9 +150,12 @@ TEST_F(ConfigTest, Utf16FilesAreReadAndTheBoardFileStaysUtf16) {
   EXPECT_EQ(dialog.ReadCurrentModel(), 301);
   const std::vector<DisplayEntry> names = dialog.ReadDisplayNames();
   ASSERT_EQ(names.size(), 1u);
-  EXPECT_EQ(names[0].text,
-            "Ventrel 2D \xE2\x80\x93 \xC3\xA9"
-            "dition");
+  std::string expected;  // in the program's own 8-bit text
+  ASSERT_TRUE(
+      NarrowFromUtf8("Ventrel 2D \xE2\x80\x93 \xC3\xA9"
+                     "dition",
+                     expected));
+  EXPECT_EQ(names[0].text, expected);
   ASSERT_TRUE(dialog.SetModel(200));
   EXPECT_EQ(test::ReadFile(Board()), utf16("[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r\n"));
   EXPECT_TRUE(platform_.messages.empty());
