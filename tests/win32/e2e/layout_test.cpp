@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "e2e/machine.h"
 #include "support/temp_dir.h"
 
@@ -185,6 +187,64 @@ TEST(LayoutTest, PathTheAnsiCodePageCannotHoldFailsTheLocator) {
     ExpectErrorBox(box, nullptr);
   }
   EXPECT_EQ(run.exit_code, 1u);
+}
+
+// A file beyond the 260 characters of the ANSI calls, through the UTF-16 ones.
+void WriteLongFile(const std::wstring& path, const std::string& content) {
+  const HANDLE file = ::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path);
+  DWORD written = 0;
+  EXPECT_TRUE(
+      ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
+  ::CloseHandle(file);
+}
+
+std::string ReadLongFile(const std::wstring& path) {
+  const HANDLE file = ::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return "<missing>";
+  }
+  std::string content(4096, '\0');
+  DWORD read = 0;
+  ::ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
+  ::CloseHandle(file);
+  content.resize(read);
+  return content;
+}
+
+// A local layout whose files lie beyond 260 characters, under a name of the code page beyond
+// ASCII: the program finds its files and writes the board file. (The executable itself must stay
+// within 260: Windows starts no program from beyond.)
+TEST(LayoutTest, DeepNonAsciiLocalLayoutIsWritten) {
+  test::TempDir dir;
+  std::wstring folder = Widen(dir.path()) + L"\\Caf\u00e9";
+  ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
+  while (folder.size() < 220) {
+    folder += L"\\folder";
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << Narrow(folder);
+  }
+  const std::wstring product = folder + L"\\Zorvik - LAN PANORAMIC";
+  ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + product).c_str(), nullptr));
+  const std::wstring exe = folder + L"\\VentrelConf.exe";
+  ASSERT_LT(exe.size(), std::size_t{MAX_PATH});
+  ASSERT_GT(product.size() + std::string_view("\\VENTREL_DLL.INI").size(), std::size_t{MAX_PATH});
+  ASSERT_LT(exe.size(), std::size_t{MAX_PATH});
+  ASSERT_GT(product.size() + std::string_view("\\VENTREL_DLL.INI").size(), std::size_t{MAX_PATH});
+  ASSERT_TRUE(::CopyFileW(Widen(ExeUnderTest()).c_str(), (L"\\\\?\\" + exe).c_str(), FALSE));
+  WriteLongFile(product + L"\\VentrelConf.ini", Catalogue("x", "Dremont"));
+  WriteLongFile(product + L"\\VENTREL_DLL.INI", kBoard);
+
+  auto process = Start(exe, L"301");
+  const SilentRun run = RunToTheEnd(process);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.Texts(), std::vector<std::string>{});
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(ReadLongFile(product + L"\\VENTREL_DLL.INI"),
+            "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n");
+  std::error_code ignored;  // the folder's own clean-up would stop at 260 characters
+  std::filesystem::remove_all(L"\\\\?\\" + Widen(dir.path()) + L"\\Caf\u00e9", ignored);
 }
 
 }  // namespace
