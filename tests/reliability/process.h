@@ -32,10 +32,11 @@ struct RunOutcome {
   long max_rss_kb = 0;
   std::chrono::microseconds duration{0};
 
-  // A crash: any end but an exit with 0 or 1 that we did not cause ourselves.
+  // A crash: any end that we did not cause ourselves but the program's own statuses: 0 (written),
+  // 1 (not written) and 2 (the dialog was asked for, but no window can be shown here).
   bool Crashed() const {
     return !started || hung || (signal != 0 && !killed_by_us) ||
-           (signal == 0 && exit_status != 0 && exit_status != 1);
+           (signal == 0 && (exit_status < 0 || exit_status > 2));
   }
 };
 
