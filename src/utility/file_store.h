@@ -33,14 +33,15 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 
 // Reads the file, lets `edit` change its content and replaces the file with the result, as one
 // step that no other writer through this function can come between:
-// - the step holds an exclusive advisory lock for the file's folder (flock on POSIX, LockFileEx on
-//   Windows), waiting at most `lock_wait` for it;
+// - the step holds an exclusive advisory lock (flock on the file's folder on POSIX, a named mutex
+//   for the file on Windows), waiting at most `lock_wait` for it;
 // - the replacement is atomic: a temporary file in the same folder, created exclusively (never
 //   through a link someone planted), receives the content, is flushed to disk and renamed over the
 //   original, keeping its permissions and owner;
 // - when someone who does not take the lock changes or replaces the file between the read and the
-//   replacement, even in the instant of the replacement, `edit` runs again on the new content (a
-//   few times at most), so their change is never lost;
+//   replacement, `edit` runs again on the new content (a few times at most), so their change is
+//   never lost; on POSIX this holds even in the instant of the replacement, on Windows up to the
+//   rename itself (Windows has no rename that would tell what it replaced);
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed.
 // A link is followed and its target replaced, but only when each link on the way belongs to the

@@ -26,10 +26,6 @@ constexpr DWORD kInheritedAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_H
                                        FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The writers' lock is one byte far beyond any end of file: a byte-range lock on the content
-// itself would make the driver's own reads of the file fail while we hold it.
-constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
-
 class FileHandle {
  public:
   explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
@@ -54,7 +50,7 @@ class FileHandle {
 
 bool IsBusy(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+         error == ERROR_ACCESS_DENIED;
 }
 
 bool IsMissing(DWORD error) {
@@ -271,82 +267,63 @@ std::wstring ReplacementTarget(const std::wstring& path) {
   }
 }
 
-// The lock every writer of ours takes before it reads the file it will replace. It is held on
-// the file itself, so it means nothing once the file has been replaced: a writer that waited on
-// the old file sees that the path now names another one, and locks that instead. A missing file
-// cannot be locked; its first writers are kept apart by a move that never replaces a file.
-class FileLock {
+// The lock every writer of ours takes before it reads the file it will replace: a named mutex,
+// one per file. It cannot be a byte-range lock (LockFileEx) on the file itself: Windows refuses to
+// rename over a file that anyone holds open, so the lock would forbid the atomic replacement it
+// guards; folders take no byte-range locks, and a lock file would leave a file of ours in the
+// driver's folder. The system releases the mutex of a writer that was killed.
+class WriterLock {
  public:
-  // False when another writer holds the file beyond `wait`, or it cannot be opened at all.
-  bool Acquire(const std::wstring& target, std::chrono::milliseconds wait) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    DWORD pause = 1;
-    for (;;) {
-      switch (TryOnce(target)) {
-        case Attempt::kLocked:
-          return true;
-        case Attempt::kNoFile:
-          return true;  // nothing to lock: see above
-        case Attempt::kFailed:
-          return false;
-        case Attempt::kBusy:
-          break;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) {
-        return false;
-      }
-      ::Sleep(pause);
-      pause = std::min<DWORD>(pause * 2, 20);
+  explicit WriterLock(const std::wstring& target) {
+    const std::wstring name = L"VentrelConf.Update." + NameOf(target);
+    // Global: writers of every session, a service's too; where another account's mutex denies
+    // us, the session's own.
+    mutex_ = ::CreateMutexW(nullptr, FALSE, (L"Global\\" + name).c_str());
+    if (mutex_ == nullptr) {
+      mutex_ = ::CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
     }
   }
-
-  ~FileLock() {
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+  ~WriterLock() {
     if (held_) {
-      OVERLAPPED at{};
-      at.OffsetHigh = kLockOffsetHigh;
-      ::UnlockFileEx(file_.get(), 0, 1, 0, &at);
+      ::ReleaseMutex(mutex_);
+    }
+    if (mutex_ != nullptr) {
+      ::CloseHandle(mutex_);
     }
   }
 
-  bool held() const { return held_; }
+  // False when another writer holds the lock beyond `wait`, or there is no lock to be had.
+  bool Acquire(std::chrono::milliseconds wait) {
+    if (mutex_ == nullptr) {
+      return false;
+    }
+    const DWORD result = ::WaitForSingleObject(mutex_, static_cast<DWORD>(wait.count()));
+    // Abandoned: its holder was killed mid-write, which left at most a temporary file.
+    held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    return held_;
+  }
 
  private:
-  enum class Attempt { kLocked, kNoFile, kBusy, kFailed };
-
-  Attempt TryOnce(const std::wstring& target) {
-    DWORD error = ERROR_SUCCESS;
-    file_.Reset(OpenExisting(target, GENERIC_READ, error));
-    if (!file_.valid()) {
-      return IsMissing(error) ? Attempt::kNoFile : Attempt::kFailed;
+  // The file's full path, in capitals since the file system ignores case, reduced to a hash:
+  // a kernel object's name takes no backslash and is limited in length.
+  static std::wstring NameOf(const std::wstring& target) {
+    std::wstring upper = target;
+    ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a
+    for (const wchar_t c : upper) {
+      hash = (hash ^ static_cast<std::uint16_t>(c)) * 0x100000001b3u;
     }
-    OVERLAPPED at{};
-    at.OffsetHigh = kLockOffsetHigh;
-    if (!::LockFileEx(file_.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                      &at)) {
-      const DWORD lock_error = ::GetLastError();
-      file_.Close();
-      // A file system without byte-range locks is written without one.
-      return lock_error == ERROR_LOCK_VIOLATION || lock_error == ERROR_IO_PENDING
-                 ? Attempt::kBusy
-                 : Attempt::kNoFile;
+    wchar_t hex[17];
+    for (int i = 0; i < 16; ++i) {
+      hex[i] = L"0123456789abcdef"[(hash >> ((15 - i) * 4)) & 0xF];
     }
-    held_ = true;
-    FileIdentity locked;
-    FileIdentity named;
-    if (IdentityOfHandle(file_.get(), locked) && IdentityOfPath(target, named) &&
-        SameObject(locked, named)) {
-      return Attempt::kLocked;
-    }
-    // Replaced by the writer we waited for: the lock is on a file nobody will read again.
-    OVERLAPPED again{};
-    again.OffsetHigh = kLockOffsetHigh;
-    ::UnlockFileEx(file_.get(), 0, 1, 0, &again);
-    held_ = false;
-    file_.Close();
-    return Attempt::kBusy;
+    hex[16] = L'\0';
+    return hex;
   }
 
-  FileHandle file_;
+  HANDLE mutex_ = nullptr;
   bool held_ = false;
 };
 
@@ -420,46 +397,21 @@ StepOutcome InstallNew(const std::wstring& temp_path, const std::wstring& target
              : StepOutcome::kFailed;
 }
 
-// Puts the temporary file in the original's place with ReplaceFileW, which keeps the original's
-// security, attributes and creation time, and works while others (our lock among them) hold the
-// original open with delete sharing. The original leaves under a backup name, so what left can be
-// checked: if it is not the file we read, someone replaced it after our check, and theirs goes
-// back in place for the step to start again.
-StepOutcome InstallOver(const std::wstring& temp_path, const std::wstring& target,
-                        const FileIdentity& read_identity, std::mt19937& random) {
-  std::wstring backup;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    backup = TemporaryName(target, random);
-    if (::GetFileAttributesW(backup.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      break;
-    }
-  }
+// Renames the temporary file over the original: atomic, so that the driver finds the old file or
+// the new one and never none. Waits a little while another process holds the original open.
+StepOutcome InstallOver(const std::wstring& temp_path, const std::wstring& target) {
   for (int attempt = 1;; ++attempt) {
-    if (::ReplaceFileW(target.c_str(), temp_path.c_str(), backup.c_str(),
-                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-      break;
+    if (::MoveFileExW(temp_path.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return StepOutcome::kDone;
     }
     const DWORD error = ::GetLastError();
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-      // The original is under the backup name and ours could not take its place: it goes back.
-      ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    }
     if (!IsBusy(error) || attempt == kBusyAttempts) {
       ::DeleteFileW(temp_path.c_str());
-      return IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+      return StepOutcome::kFailed;
     }
     ::Sleep(kBusyPauseMs);
   }
-  FileIdentity displaced;
-  if (IdentityOfPath(backup, displaced) && SameContent(read_identity, displaced)) {
-    ::DeleteFileW(backup.c_str());  // gone once the last handle to it (our lock's) is closed
-    return StepOutcome::kDone;
-  }
-  if (displaced.exists) {
-    ::MoveFileExW(backup.c_str(), target.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  }
-  return StepOutcome::kRaced;
 }
 
 // A name in UTF-8, only to compare it with another: the conversion loses nothing.
@@ -498,8 +450,7 @@ void RemoveLeftoverTemporaries(const std::wstring& target) {
 }
 
 // One read-modify-replace under the lock. kRaced when the file changed behind our back.
-StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, const FileLock& lock,
-                       std::mt19937& random) {
+StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, std::mt19937& random) {
   std::string content;
   FileIdentity read_identity;
   if (ReadStable(target, content, read_identity) == ReadResult::kFailed) {
@@ -532,16 +483,13 @@ StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, const F
     if (BeforeReplacementHook()) {
       BeforeReplacementHook()();
     }
-    const StepOutcome installed = read_identity.exists
-                                      ? InstallOver(temp_path, target, read_identity, random)
-                                      : InstallNew(temp_path, target);
+    const StepOutcome installed =
+        read_identity.exists ? InstallOver(temp_path, target) : InstallNew(temp_path, target);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
   }
-  if (lock.held()) {
-    RemoveLeftoverTemporaries(target);
-  }
+  RemoveLeftoverTemporaries(target);
   return StepOutcome::kDone;
 }
 
@@ -570,13 +518,13 @@ bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
   if (target.empty() || WideFolderPart(target).empty()) {
     return false;
   }
+  WriterLock lock(target);
+  if (!lock.Acquire(lock_wait)) {
+    return false;
+  }
   std::mt19937 random = SeededRandom();
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    FileLock lock;
-    if (!lock.Acquire(target, lock_wait)) {
-      return false;
-    }
-    switch (UpdateStep(target, edit, lock, random)) {
+    switch (UpdateStep(target, edit, random)) {
       case StepOutcome::kDone:
         return true;
       case StepOutcome::kFailed:

@@ -141,5 +141,32 @@ TEST(FileStorePosixTest, LeftoverLinkIsLeftAlone) {
   EXPECT_EQ(test::ReadFile(dir.Path("victim")), "keep");
 }
 
+// A rename of the driver's that is still under way in the kernel when we check the file (on ext4
+// it can wait milliseconds for the journal): the check passes, yet theirs lands before ours. Ours
+// must not replace it.
+TEST(FileStorePosixTest, ReplacementUnderWayIsNeverOverwritten) {
+  test::TempDir dir;
+  const std::string board = dir.Path("board.ini");
+  test::WriteFile(board, "old\n");
+  int replacements = 0;
+  SetBeforeReplacementHook([&] {
+    if (++replacements == 1) {
+      test::WriteFile(dir.Path("driver.tmp"), "driver\n");
+      EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
+    }
+  });
+  int calls = 0;
+  const bool ok = UpdateWholeFile(board, [&](std::string& c) {
+    ++calls;
+    c += "ours\n";
+    return EditResult::kChanged;
+  });
+  SetBeforeReplacementHook(nullptr);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
+  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
+}
+
 }  // namespace
 }  // namespace ventrel

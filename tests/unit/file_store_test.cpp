@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -111,16 +107,9 @@ EditResult Append(std::string& content, const std::string& line) {
 void DriverReplaces(const test::TempDir& dir, const std::string& board,
                     const std::string& content) {
   test::WriteFile(dir.Path("driver.tmp"), content);
-#ifdef _WIN32
-  // While our writer holds the file open, Windows lets only ReplaceFile take its name.
-  EXPECT_TRUE(
-      ::ReplaceFileA(board.c_str(), dir.Path("driver.tmp").c_str(), nullptr, 0, nullptr, nullptr))
-      << ::GetLastError();
-#else
   std::error_code error;
   std::filesystem::rename(dir.Path("driver.tmp"), board, error);
   EXPECT_FALSE(error) << error.message();
-#endif
 }
 
 TEST(FileStoreTest, UpdateGivesUpWhileAnotherWriterHoldsTheLock) {
@@ -254,30 +243,6 @@ TEST(FileStoreTest, FileCreatedWhileBeingEditedIsNotClobbered) {
   }));
   EXPECT_EQ(calls, 2);
   EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
-}
-// A rename of the driver's that is still under way in the kernel when we check the file (on ext4
-// it can wait milliseconds for the journal): the check passes, yet theirs lands before ours. Ours
-// must not replace it.
-TEST(FileStoreTest, ReplacementUnderWayIsNeverOverwritten) {
-  test::TempDir dir;
-  const std::string board = dir.Path("board.ini");
-  test::WriteFile(board, "old\n");
-  int replacements = 0;
-  SetBeforeReplacementHook([&] {
-    if (++replacements == 1) {
-      DriverReplaces(dir, board, "driver\n");
-    }
-  });
-  int calls = 0;
-  const bool ok = UpdateWholeFile(board, [&](std::string& c) {
-    ++calls;
-    return Append(c, "ours\n");
-  });
-  SetBeforeReplacementHook(nullptr);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(calls, 2);
-  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
-  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
 }
 // The same for a file that was missing when read and that someone creates at that instant.
 TEST(FileStoreTest, FileCreatedUnderWayIsNeverOverwritten) {

@@ -165,8 +165,8 @@ TEST(FileStoreWin32Test, ProfileWriteDuringAnUpdateIsKept) {
   EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI");
 }
 
-// Our lock is a byte far beyond the end of the file: the driver reads and writes the file while a
-// writer of ours holds it.
+// Our lock is no lock on the file: the driver reads and writes it while a writer of ours holds the
+// lock.
 TEST(FileStoreWin32Test, DriverWorksWhileTheLockIsHeld) {
   test::TempDir dir;
   const std::string board = dir.Path("VENTREL_DLL.INI");
