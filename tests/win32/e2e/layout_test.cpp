@@ -221,7 +221,11 @@ TEST(LayoutTest, DeepNonAsciiLocalLayoutIsWritten) {
   test::TempDir dir;
   std::wstring folder = Widen(dir.path()) + L"\\Caf\u00e9";
   ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
-  while (folder.size() < 220) {
+  // Deep enough that the board file lies beyond 260 characters, whatever the temporary folder's
+  // own length; the executable, 23 characters shallower, stays within.
+  const std::size_t below_folder =
+      std::wstring_view(L"\\Zorvik - LAN PANORAMIC\\VENTREL_DLL.INI").size();
+  while (folder.size() + below_folder <= MAX_PATH) {
     folder += L"\\folder";
     ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << Narrow(folder);
   }
