@@ -1,5 +1,7 @@
 #include "utility/file_store.h"
 
+#include "utility/file_store_steps.h"
+
 namespace ventrel {
 namespace {
 
@@ -32,4 +34,64 @@ bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate)
   return true;
 }
 
+bool ReplaceWholeFile(const std::string& path, const std::string& content) {
+  return UpdateWholeFile(path, [&content](std::string& current) {
+    current = content;
+    return EditResult::kChanged;
+  });
+}
+
+namespace {
+
+std::function<void()>& BeforeReplacementHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+}  // namespace
+
+void SetBeforeReplacementHook(std::function<void()> hook) {
+  BeforeReplacementHook() = std::move(hook);
+}
+
+namespace file_store {
+
+ReadResult ReadUntilStable(const std::function<ReadOutcome()>& read_once, std::string& content) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    switch (read_once()) {
+      case ReadOutcome::kOk:
+        return ReadResult::kOk;
+      case ReadOutcome::kMissing:
+        return ReadResult::kMissing;
+      case ReadOutcome::kFailed:
+        return ReadResult::kFailed;
+      case ReadOutcome::kChanged:
+        break;
+    }
+  }
+  content.clear();
+  return ReadResult::kFailed;
+}
+
+bool StepUntilDone(const std::function<StepOutcome()>& step) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    switch (step()) {
+      case StepOutcome::kDone:
+        return true;
+      case StepOutcome::kFailed:
+        return false;
+      case StepOutcome::kRaced:
+        break;
+    }
+  }
+  return false;
+}
+
+void RunBeforeReplacementHook() {
+  if (BeforeReplacementHook()) {
+    BeforeReplacementHook()();
+  }
+}
+
+}  // namespace file_store
 }  // namespace ventrel

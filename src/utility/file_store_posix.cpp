@@ -14,15 +14,17 @@
 #include <vector>
 
 #include "utility/file_store.h"
+#include "utility/file_store_steps.h"
 #include "utility/path.h"
 
 namespace ventrel {
 namespace {
 
+using file_store::ReadOutcome;
+using file_store::RunBeforeReplacementHook;
+using file_store::StepOutcome;
+
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
-// A file that keeps changing under a reader, or a writer that keeps losing the race against one
-// who does not lock, gives up after this many tries rather than loop for ever.
-constexpr int kAttempts = 5;
 // The kernel's own limit on a chain of links.
 constexpr int kMaxLinkHops = 40;
 
@@ -95,8 +97,6 @@ bool IdentityOfPath(const std::string& path, FileIdentity& identity) {
   return errno == ENOENT;
 }
 
-enum class ReadOutcome { kOk, kMissing, kFailed, kChanged };
-
 ReadOutcome ReadOnce(const std::string& path, bool follow_link, std::string& content,
                      FileIdentity& identity) {
   content.clear();
@@ -140,20 +140,8 @@ ReadOutcome ReadOnce(const std::string& path, bool follow_link, std::string& con
 
 ReadResult ReadStable(const std::string& path, bool follow_link, std::string& content,
                       FileIdentity& identity) {
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    switch (ReadOnce(path, follow_link, content, identity)) {
-      case ReadOutcome::kOk:
-        return ReadResult::kOk;
-      case ReadOutcome::kMissing:
-        return ReadResult::kMissing;
-      case ReadOutcome::kFailed:
-        return ReadResult::kFailed;
-      case ReadOutcome::kChanged:
-        break;
-    }
-  }
-  content.clear();
-  return ReadResult::kFailed;
+  return file_store::ReadUntilStable([&] { return ReadOnce(path, follow_link, content, identity); },
+                                     content);
 }
 
 // The file a write must really replace: the final target of a symbolic link, the path itself
@@ -317,13 +305,6 @@ void RemoveLeftoverTemporaries(int folder_fd, const std::string& file_name, uid_
   }
 }
 
-enum class StepOutcome { kDone, kFailed, kRaced };
-
-std::function<void()>& BeforeReplacementHook() {
-  static std::function<void()> hook;
-  return hook;
-}
-
 // The same file, unchanged in content: a rename changes a file's ctime but not its mtime.
 bool SameContent(const FileIdentity& a, const FileIdentity& b) {
   return a.exists && b.exists && a.info.st_dev == b.info.st_dev && a.info.st_ino == b.info.st_ino &&
@@ -352,9 +333,7 @@ StepOutcome Install(const std::string& temp_path, const std::string& target,
   if (!IdentityOfPath(temp_path, ours) || !ours.exists) {
     return StepOutcome::kFailed;
   }
-  if (BeforeReplacementHook()) {
-    BeforeReplacementHook()();
-  }
+  RunBeforeReplacementHook();
   const unsigned flags = read_identity.exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
   if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, flags) != 0) {
     if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
@@ -437,10 +416,6 @@ StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const Fo
 
 }  // namespace
 
-void SetBeforeReplacementHook(std::function<void()> hook) {
-  BeforeReplacementHook() = std::move(hook);
-}
-
 bool IsExistingFile(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -461,24 +436,7 @@ bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
   if (!lock.Acquire(lock_wait)) {
     return false;
   }
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    switch (UpdateStep(target, edit, lock)) {
-      case StepOutcome::kDone:
-        return true;
-      case StepOutcome::kFailed:
-        return false;
-      case StepOutcome::kRaced:
-        break;
-    }
-  }
-  return false;
-}
-
-bool ReplaceWholeFile(const std::string& path, const std::string& content) {
-  return UpdateWholeFile(path, [&content](std::string& current) {
-    current = content;
-    return EditResult::kChanged;
-  });
+  return file_store::StepUntilDone([&] { return UpdateStep(target, edit, lock); });
 }
 
 }  // namespace ventrel

@@ -8,18 +8,20 @@
 #include <vector>
 
 #include "utility/file_store.h"
+#include "utility/file_store_steps.h"
 #include "utility/path.h"
 
 namespace ventrel {
 namespace {
 
+using file_store::ReadOutcome;
+using file_store::RunBeforeReplacementHook;
+using file_store::StepOutcome;
+
 // Another process (the driver, a virus scanner, an editor) may hold the board file for a moment;
 // a write that waits this long for it is still instant to the user.
 constexpr int kBusyAttempts = 20;
 constexpr DWORD kBusyPauseMs = 50;
-// A file that keeps changing under a reader, or a writer that keeps losing the race against one
-// who does not lock, gives up after this many tries rather than loop for ever.
-constexpr int kAttempts = 5;
 
 // Attributes a replacement carries over from the file it replaces.
 constexpr DWORD kInheritedAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
@@ -168,8 +170,6 @@ HANDLE OpenExisting(const std::wstring& path, DWORD access, DWORD& error) {
   }
 }
 
-enum class ReadOutcome { kOk, kMissing, kFailed, kChanged };
-
 ReadOutcome ReadOnce(const std::wstring& path, std::string& content, FileIdentity& identity) {
   content.clear();
   identity = FileIdentity{};
@@ -208,20 +208,7 @@ ReadOutcome ReadOnce(const std::wstring& path, std::string& content, FileIdentit
 }
 
 ReadResult ReadStable(const std::wstring& path, std::string& content, FileIdentity& identity) {
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    switch (ReadOnce(path, content, identity)) {
-      case ReadOutcome::kOk:
-        return ReadResult::kOk;
-      case ReadOutcome::kMissing:
-        return ReadResult::kMissing;
-      case ReadOutcome::kFailed:
-        return ReadResult::kFailed;
-      case ReadOutcome::kChanged:
-        break;
-    }
-  }
-  content.clear();
-  return ReadResult::kFailed;
+  return file_store::ReadUntilStable([&] { return ReadOnce(path, content, identity); }, content);
 }
 
 bool WriteAll(HANDLE handle, const std::string& content) {
@@ -377,13 +364,6 @@ bool WriteTemporary(const std::wstring& target, const std::string& content, DWOR
   return false;
 }
 
-enum class StepOutcome { kDone, kFailed, kRaced };
-
-std::function<void()>& BeforeReplacementHook() {
-  static std::function<void()> hook;
-  return hook;
-}
-
 // A new file: the move never replaces one that appeared meanwhile.
 StepOutcome InstallNew(const std::wstring& temp_path, const std::wstring& target) {
   if (::MoveFileExW(temp_path.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
@@ -480,9 +460,7 @@ StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, std::mt
     return StepOutcome::kRaced;
   }
   if (!temp_path.empty()) {
-    if (BeforeReplacementHook()) {
-      BeforeReplacementHook()();
-    }
+    RunBeforeReplacementHook();
     const StepOutcome installed =
         read_identity.exists ? InstallOver(temp_path, target) : InstallNew(temp_path, target);
     if (installed != StepOutcome::kDone) {
@@ -494,10 +472,6 @@ StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, std::mt
 }
 
 }  // namespace
-
-void SetBeforeReplacementHook(std::function<void()> hook) {
-  BeforeReplacementHook() = std::move(hook);
-}
 
 bool IsExistingFile(const std::string& path) {
   const std::wstring wide = WidePath(path);
@@ -523,24 +497,7 @@ bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
     return false;
   }
   std::mt19937 random = SeededRandom();
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    switch (UpdateStep(target, edit, random)) {
-      case StepOutcome::kDone:
-        return true;
-      case StepOutcome::kFailed:
-        return false;
-      case StepOutcome::kRaced:
-        break;
-    }
-  }
-  return false;
-}
-
-bool ReplaceWholeFile(const std::string& path, const std::string& content) {
-  return UpdateWholeFile(path, [&content](std::string& current) {
-    current = content;
-    return EditResult::kChanged;
-  });
+  return file_store::StepUntilDone([&] { return UpdateStep(target, edit, random); });
 }
 
 }  // namespace ventrel
