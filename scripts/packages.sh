@@ -9,8 +9,10 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # strace shows the system calls of a write: files created exclusively, nothing outside the data
 # folder.
 RELIABILITY_PACKAGES=(strace)
-# The Windows program: MinGW-w64 (posix threads), GoogleTest's sources, Wine and a virtual screen.
+# The Windows programs, 64-bit and 32-bit: MinGW-w64 (posix threads) for both, GoogleTest's
+# sources, Wine for both (wine32 comes from the i386 architecture) and a virtual screen.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-                  googletest wine wine64 xvfb xauth)
+                  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+                  googletest wine wine64 wine32:i386 xvfb xauth)
 BENCH_PACKAGES=(python3 crudini g++ xvfb)
 SCREENSHOT_PACKAGES=(qt6-qpa-plugins xvfb xdotool x11-utils imagemagick openbox)

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Cross-compiles VentrelConf.exe and its tests, then runs them under Wine on an Xvfb screen of
-# their own (scripts/run-windows-tests.sh sets up the throwaway Wine prefix).
+# Cross-compiles both Windows programs (64-bit and 32-bit) and their tests, then runs them under
+# Wine on an Xvfb screen of their own (scripts/run-windows-tests.sh sets up the throwaway Wine
+# prefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 scripts/install-deps.sh "${WINDOWS_PACKAGES[@]}"
 
-echo "== windows build"
-cmake --preset windows
-cmake --build --preset windows
+for preset in windows windows-x86; do
+  echo "== $preset build"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+done
 
 echo "== windows tests (Wine)"
 start=$SECONDS

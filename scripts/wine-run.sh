@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine with its exit status; CTest's emulator for the windows preset.
+# Runs a Windows program under Wine with its exit status; CTest's emulator for the windows presets.
 # WINEPREFIX and DISPLAY come from scripts/test-windows.sh (a throwaway prefix and an Xvfb screen);
 # without them the prefix in the build tree is used and set up on first use.
 set -euo pipefail

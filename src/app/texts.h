@@ -1,4 +1,5 @@
-// The start-up's own messages on Linux, exactly as the user sees them.
+// The start-up's own messages where no dialog can be shown, exactly as the user sees them; the
+// reasons below are the Linux loader's.
 #pragma once
 
 #include <string_view>

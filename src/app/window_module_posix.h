@@ -21,7 +21,7 @@ class WindowModule final : public Platform, public DialogHost {
   ~WindowModule() override;
 
   std::string ExePath() const override { return fallback_.ExePath(); }
-  std::string ProgramsFolder() const override { return fallback_.ProgramsFolder(); }
+  std::vector<std::string> ProgramsFolders() const override { return fallback_.ProgramsFolders(); }
   std::string AppDataFolder() const override { return fallback_.AppDataFolder(); }
   std::string LocalBaseFolder() const override { return fallback_.LocalBaseFolder(); }
   // A box when windows can be had, the fallback's line otherwise.

@@ -1,5 +1,6 @@
 #include "locator/find_system_paths.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "locator/texts.h"
@@ -22,11 +23,15 @@ std::string JoinAll(std::initializer_list<std::string_view> parts) {
 
 std::optional<InstallLayout> FindInstalledLayout(const std::string& exe_path,
                                                  const std::string& exe_name) {
+  // Row by row, and within a row programs folder by programs folder: the same product may sit
+  // under both folders, and only the copy that is running counts.
   for (const Brand& brand : BrandTable) {
-    std::string resolved;
+    std::vector<std::string> resolved;
     if (CSdkUtil::ProgramFiles(JoinAll({brand.brand_folder, brand.product_folder, exe_name}),
                                resolved) &&
-        EqualsIgnoreAsciiCase(resolved, exe_path)) {
+        std::ranges::any_of(resolved, [&](const std::string& path) {
+          return EqualsIgnoreAsciiCase(path, exe_path);
+        })) {
       return brand.installed;
     }
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ventrel {
 
@@ -12,8 +13,9 @@ struct Platform {
   virtual ~Platform() = default;
   // Full path of the running executable; empty when it cannot be determined.
   virtual std::string ExePath() const = 0;
-  // Root of the installed layout (the system's programs folder); empty when unknown.
-  virtual std::string ProgramsFolder() const = 0;
+  // Roots of the installed layout, in the order they are tried: every programs folder of the
+  // system (64-bit Windows has two, and a 32-bit installer uses the second); none when unknown.
+  virtual std::vector<std::string> ProgramsFolders() const = 0;
   // Root of the installed layout's data (the per-user application-data folder); empty when unknown.
   virtual std::string AppDataFolder() const = 0;
   // Root of the local layout; empty when unknown.

@@ -45,7 +45,9 @@ class PosixPlatform final : public Platform {
  public:
   std::string ExePath() const override { return ReadExeLink(); }
 
-  std::string ProgramsFolder() const override { return CanonicalFolder(kProgramsFolder); }
+  std::vector<std::string> ProgramsFolders() const override {
+    return {CanonicalFolder(kProgramsFolder)};
+  }
 
   // XDG's rule: $XDG_CONFIG_HOME when it is an absolute path, ~/.config otherwise.
   std::string AppDataFolder() const override {

@@ -1,4 +1,5 @@
-// The real platform on Windows: the module's own path, the shell's known folders and MessageBoxA.
+// The real platform on Windows: the module's own path, the shell's known folders and MessageBoxA,
+// or standard error where no one could see a box.
 #include "utility/platform_win32.h"
 
 #include <windows.h>
@@ -7,7 +8,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "utility/path.h"
+#include "utility/text.h"
 
 namespace ventrel {
 namespace {
@@ -56,11 +60,63 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
   return WideToAnsi(path.get()).value_or(std::string());
 }
 
+// The 64-bit programs folder as the registry names it: the one way a 32-bit process on 64-bit
+// Windows learns it, since the shell tells such a process only the 32-bit folder.
+std::string NativeProgramsFolderFromRegistry() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::wstring value(MAX_PATH, L'\0');
+  DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  const LSTATUS status =
+      ::RegGetValueW(key, nullptr, L"ProgramW6432Dir", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
+                     nullptr, value.data(), &bytes);
+  ::RegCloseKey(key);
+  if (status != ERROR_SUCCESS || bytes < sizeof(wchar_t)) {
+    return {};
+  }
+  value.resize(bytes / sizeof(wchar_t) - 1);  // without the terminating NUL
+  return WideToAnsi(value).value_or(std::string());
+}
+
+void WriteToStandardError(const std::string& line) {
+  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) {
+    return;  // started without one: the line has nowhere to go
+  }
+  std::size_t done = 0;
+  while (done < line.size()) {
+    DWORD written = 0;
+    if (!::WriteFile(error, line.data() + done, static_cast<DWORD>(line.size() - done), &written,
+                     nullptr) ||
+        written == 0) {
+      return;
+    }
+    done += written;
+  }
+}
+
 class Win32Platform final : public Platform {
  public:
   std::string ExePath() const override { return ModuleFileName(); }
 
-  std::string ProgramsFolder() const override { return KnownFolder(FOLDERID_ProgramFiles); }
+  // 64-bit folder first, then the 32-bit one; 32-bit Windows has a single folder, which every
+  // source below names.
+  std::vector<std::string> ProgramsFolders() const override {
+    std::vector<std::string> folders;
+    for (std::string folder :
+         {KnownFolder(FOLDERID_ProgramFilesX64), NativeProgramsFolderFromRegistry(),
+          KnownFolder(FOLDERID_ProgramFiles), KnownFolder(FOLDERID_ProgramFilesX86)}) {
+      if (!folder.empty() && std::ranges::none_of(folders, [&](const std::string& known) {
+            return EqualsIgnoreAsciiCase(known, folder);
+          })) {
+        folders.push_back(std::move(folder));
+      }
+    }
+    return folders;
+  }
 
   std::string AppDataFolder() const override { return KnownFolder(FOLDERID_RoamingAppData); }
 
@@ -70,11 +126,30 @@ class Win32Platform final : public Platform {
   }
 
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
-    ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MessageBoxType(icon));
+    ShowMessageBox(nullptr, caption, text, icon);
   }
 };
 
 }  // namespace
+
+bool WindowStationVisible() {
+  USEROBJECTFLAGS flags{};
+  const HWINSTA station = ::GetProcessWindowStation();
+  if (station == nullptr ||
+      !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) {
+    return true;  // nothing known against a box: show it, as every program would
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void ShowMessageBox(HWND owner, const std::string& caption, const std::string& text,
+                    MessageIcon icon) {
+  if (!WindowStationVisible()) {
+    WriteToStandardError(caption + ": " + text + "\n");
+    return;
+  }
+  ::MessageBoxA(owner, text.c_str(), caption.c_str(), MessageBoxType(icon));
+}
 
 unsigned MessageBoxType(MessageIcon icon) {
   return MB_OK | (icon == MessageIcon::kError ? MB_ICONERROR : MB_ICONEXCLAMATION);

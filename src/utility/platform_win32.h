@@ -1,6 +1,8 @@
-// What the Windows platform and the Windows front end share: the message-box type of each icon
-// and the conversion of the shell's wide paths into the ANSI text the core works in.
+// What the Windows platform and the Windows front end share: the message box (or its line on
+// standard error), and the conversion of the shell's wide paths into the core's ANSI text.
 #pragma once
+
+#include <windows.h>
 
 #include <optional>
 #include <string>
@@ -9,6 +11,16 @@
 #include "utility/platform.h"
 
 namespace ventrel {
+
+// False where no one can see a window: the window station of a service or of a deployment tool
+// running as SYSTEM. A box there would wait for a click that never comes.
+bool WindowStationVisible();
+
+// The error box owned by `owner` (nullptr for none). Where the window station is not visible, the
+// message is one line, "caption: text", on standard error instead, and it returns at once, as
+// after a closed box.
+void ShowMessageBox(HWND owner, const std::string& caption, const std::string& text,
+                    MessageIcon icon);
 
 // The MessageBoxA type for `icon`: exactly MB_OK plus the icon, no other flag.
 unsigned MessageBoxType(MessageIcon icon);

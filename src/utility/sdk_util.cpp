@@ -21,8 +21,15 @@ bool CSdkUtil::Exist(const std::string& path) {
   return IsExistingFile(path);
 }
 
-bool CSdkUtil::ProgramFiles(std::string_view relative, std::string& out) {
-  return Resolve(CurrentPlatform().ProgramsFolder(), relative, out);
+bool CSdkUtil::ProgramFiles(std::string_view relative, std::vector<std::string>& out) {
+  out.clear();
+  for (const std::string& root : CurrentPlatform().ProgramsFolders()) {
+    std::string resolved;
+    if (Resolve(root, relative, resolved)) {
+      out.push_back(std::move(resolved));
+    }
+  }
+  return !out.empty();
 }
 
 bool CSdkUtil::Local(std::string_view relative, std::string& out) {

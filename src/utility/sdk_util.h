@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ventrel {
 
@@ -14,8 +15,9 @@ class CSdkUtil {
   // True when the file exists.
   static bool Exist(const std::string& path);
 
-  // Resolves under the system's programs folder (the installed layout).
-  static bool ProgramFiles(std::string_view relative, std::string& out);
+  // Resolves under each of the system's programs folders (the installed layout): `out` receives
+  // every resolved file that exists, in the order the folders are tried.
+  static bool ProgramFiles(std::string_view relative, std::vector<std::string>& out);
 
   // Resolves under the local base folder (the local layout).
   static bool Local(std::string_view relative, std::string& out);

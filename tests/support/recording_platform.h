@@ -23,7 +23,7 @@ class RecordingPlatform final : public Platform {
   ~RecordingPlatform() override;
 
   std::string exe_path;
-  std::string programs_folder;
+  std::vector<std::string> programs_folders;
   std::string app_data_folder;
   std::string local_base_folder;
   std::vector<RecordedMessage> messages;
@@ -32,7 +32,7 @@ class RecordingPlatform final : public Platform {
   std::vector<std::string> Texts() const;
 
   std::string ExePath() const override { return exe_path; }
-  std::string ProgramsFolder() const override { return programs_folder; }
+  std::vector<std::string> ProgramsFolders() const override { return programs_folders; }
   std::string AppDataFolder() const override { return app_data_folder; }
   std::string LocalBaseFolder() const override { return local_base_folder; }
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;

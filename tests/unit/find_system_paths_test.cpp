@@ -11,17 +11,19 @@ namespace {
 class FindSystemPathsTest : public testing::Test {
  protected:
   FindSystemPathsTest() {
-    platform_.programs_folder = dir_.Path("programs");
+    // As on 64-bit Windows: the 64-bit programs folder, then the one 32-bit installers use.
+    platform_.programs_folders = {dir_.Path("programs"), dir_.Path("programs-x86")};
     platform_.app_data_folder = dir_.Path("appdata");
     platform_.local_base_folder = dir_.Path("local");
   }
 
   // The executable installed in a brand's product folder, with its data in place.
-  std::string Install(const Brand& brand, const std::string& exe_name = "VentrelConf") {
+  std::string Install(const Brand& brand, const std::string& exe_name = "VentrelConf",
+                      std::size_t programs_folder = 0) {
     const std::string product =
         std::string(brand.brand_folder) + "/" + std::string(brand.product_folder);
-    const std::string exe =
-        test::Native(platform_.programs_folder + "/" + product + "/" + exe_name);
+    const std::string exe = test::Native(platform_.programs_folders.at(programs_folder) + "/" +
+                                         product + "/" + exe_name);
     test::WriteFile(exe, "exe");
     return exe;
   }
@@ -52,14 +54,42 @@ class FindSystemPathsTest : public testing::Test {
   std::string data_folder_ = "as given";
 };
 
-TEST_F(FindSystemPathsTest, InstalledLayoutOfEachBrand) {
-  for (const Brand& brand : BrandTable) {
-    platform_.exe_path = Install(brand);
-    AddAppData(brand);
-    EXPECT_EQ(FindSystemPaths(data_folder_), brand.installed) << brand.brand_folder;
-    EXPECT_EQ(data_folder_,
-              test::Native(platform_.app_data_folder + "/" + std::string(brand.brand_folder) + "/" +
-                           std::string(brand.product_folder)));
+TEST_F(FindSystemPathsTest, InstalledLayoutOfEachBrandUnderEitherProgramsFolder) {
+  for (const std::size_t folder : {0u, 1u}) {
+    for (const Brand& brand : BrandTable) {
+      platform_.exe_path = Install(brand, "VentrelConf", folder);
+      AddAppData(brand);
+      EXPECT_EQ(FindSystemPaths(data_folder_), brand.installed)
+          << brand.brand_folder << " under " << platform_.programs_folders[folder];
+      EXPECT_EQ(data_folder_,
+                test::Native(platform_.app_data_folder + "/" + std::string(brand.brand_folder) +
+                             "/" + std::string(brand.product_folder)));
+    }
+  }
+  EXPECT_TRUE(platform_.messages.empty());
+}
+
+TEST_F(FindSystemPathsTest, EachRowTriesEveryProgramsFolderBeforeTheNextRow) {
+  const struct {
+    const char* name;
+    std::size_t running_row, running_folder;
+    std::vector<std::pair<std::size_t, std::size_t>> other_copies;  // row, folder
+    InstallLayout expected;
+  } cases[] = {
+      {"32-bit copy running, 64-bit copy beside it", 0, 1, {{0, 0}}, 1},
+      {"64-bit copy running, 32-bit copy beside it", 0, 0, {{0, 1}}, 1},
+      {"earlier rows installed in the other folder", 2, 1, {{0, 0}, {1, 0}, {2, 0}}, 5},
+      {"32-bit only, second row", 1, 1, {}, 3},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    platform_.programs_folders = {dir.Path("programs"), dir.Path("programs-x86")};
+    for (const auto& [row, folder] : c.other_copies) {
+      Install(BrandTable[row], "VentrelConf", folder);
+    }
+    platform_.exe_path = Install(BrandTable[c.running_row], "VentrelConf", c.running_folder);
+    AddAppData(BrandOf(c.expected));
+    EXPECT_EQ(FindSystemPaths(data_folder_), c.expected) << c.name;
   }
   EXPECT_TRUE(platform_.messages.empty());
 }
@@ -69,7 +99,7 @@ TEST_F(FindSystemPathsTest, InstalledPathThatDiffersOnlyInCaseIsInstalled) {
   AddAppData(BrandTable[0]);
   // On a file system that folds case this is the same file; here it takes a second copy.
   platform_.exe_path =
-      test::Native(platform_.programs_folder + "/DREMONT/zorvik - lan panoramic/VentrelConf");
+      test::Native(platform_.programs_folders[0] + "/DREMONT/zorvik - lan panoramic/VentrelConf");
   test::WriteFile(platform_.exe_path, "exe");
   EXPECT_EQ(FindSystemPaths(data_folder_), 1);
   EXPECT_TRUE(platform_.messages.empty());

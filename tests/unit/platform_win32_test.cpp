@@ -28,7 +28,16 @@ TEST(PlatformWin32Test, ExePathIsThisProgram) {
 TEST(PlatformWin32Test, FoldersAreTheShellsOwn) {
   ASSERT_FALSE(Environment("ProgramFiles").empty());
   ASSERT_FALSE(Environment("APPDATA").empty());
-  EXPECT_EQ(RealPlatform().ProgramsFolder(), Environment("ProgramFiles"));
+  // The 64-bit folder (a 32-bit process finds it in ProgramW6432), then the 32-bit one; a 32-bit
+  // system names one folder.
+  std::vector<std::string> programs = {Environment("ProgramW6432").empty()
+                                           ? Environment("ProgramFiles")
+                                           : Environment("ProgramW6432")};
+  const std::string x86 = Environment("ProgramFiles(x86)");
+  if (!x86.empty() && x86 != programs.front()) {
+    programs.push_back(x86);
+  }
+  EXPECT_EQ(RealPlatform().ProgramsFolders(), programs);
   EXPECT_EQ(RealPlatform().AppDataFolder(), Environment("APPDATA"));
   EXPECT_EQ(RealPlatform().LocalBaseFolder(), PathFolderPart(RealPlatform().ExePath()));
 }

@@ -17,7 +17,7 @@ class OwnedBoxPlatform final : public Platform {
   ~OwnedBoxPlatform() override;
 
   std::string ExePath() const override { return replaced_.ExePath(); }
-  std::string ProgramsFolder() const override { return replaced_.ProgramsFolder(); }
+  std::vector<std::string> ProgramsFolders() const override { return replaced_.ProgramsFolders(); }
   std::string AppDataFolder() const override { return replaced_.AppDataFolder(); }
   std::string LocalBaseFolder() const override { return replaced_.LocalBaseFolder(); }
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;

@@ -12,7 +12,7 @@ FrontEndPlatform::~FrontEndPlatform() {
 
 void FrontEndPlatform::ShowMessage(const std::string& caption, const std::string& text,
                                    MessageIcon icon) {
-  ::MessageBoxA(owner_, text.c_str(), caption.c_str(), MessageBoxType(icon));
+  ShowMessageBox(owner_, caption, text, icon);
 }
 
 }  // namespace ventrel::win32

@@ -21,7 +21,9 @@ class FrontEndPlatform final : public Platform {
   HWND owner() const { return owner_; }
 
   std::string ExePath() const override { return RealPlatform().ExePath(); }
-  std::string ProgramsFolder() const override { return RealPlatform().ProgramsFolder(); }
+  std::vector<std::string> ProgramsFolders() const override {
+    return RealPlatform().ProgramsFolders();
+  }
   std::string AppDataFolder() const override { return RealPlatform().AppDataFolder(); }
   std::string LocalBaseFolder() const override { return RealPlatform().LocalBaseFolder(); }
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;

@@ -1,8 +1,24 @@
 #include "ui/win32/modal_dialog_host.h"
 
+#include "app/texts.h"
 #include "ui/win32/model_dialog.h"
+#include "ui/win32/texts.h"
+#include "utility/platform_win32.h"
+// windows.h's FormatMessage is a macro; from here on the name is the core's.
+#undef FormatMessage
+#include "utility/text.h"
 
 namespace ventrel::win32 {
+
+bool ModalDialogHost::OpenWindows() {
+  if (WindowStationVisible()) {
+    return true;
+  }
+  platform_.ShowMessage(ApplicationName(),
+                        FormatMessage(ventrel::texts::kNoDialog, texts::kStationNotVisible),
+                        MessageIcon::kError);
+  return false;
+}
 
 void ModalDialogHost::RunModal(CVentrelConfDlg& dialog) {
   ModelDialog window(dialog, icon_, platform_);

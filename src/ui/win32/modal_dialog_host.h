@@ -1,4 +1,5 @@
-// Start-up's way to the dialog on Windows: the model-selection dialog, run modally.
+// Start-up's way to the dialog on Windows: the model-selection dialog, run modally, where someone
+// can see it.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@ class ModalDialogHost final : public DialogHost {
  public:
   ModalDialogHost(HINSTANCE instance, HICON icon, FrontEndPlatform& platform)
       : instance_(instance), icon_(icon), platform_(platform) {}
+  bool OpenWindows() override;
   void RunModal(CVentrelConfDlg& dialog) override;
 
  private:

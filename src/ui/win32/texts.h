@@ -7,6 +7,10 @@
 
 namespace ventrel::win32::texts {
 
+// Why the dialog cannot be shown in a service's or a deployment tool's window station.
+inline constexpr std::string_view kStationNotVisible =
+    "no one can see this window station (a service or an unattended run)";
+
 inline constexpr std::string_view kHelpFailed = "Failed to launch help.";
 // The help file is the executable's path with this extension.
 inline constexpr std::string_view kHelpExtension = ".HLP";

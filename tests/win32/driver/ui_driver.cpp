@@ -229,14 +229,24 @@ const char* ToString(BoxIcon icon) {
 }
 
 std::optional<AppProcess> AppProcess::Start(const std::wstring& exe,
-                                            const std::wstring& command_line) {
+                                            const std::wstring& command_line,
+                                            const StartOptions& options) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  std::wstring desktop = options.desktop;
+  if (!desktop.empty()) {
+    startup.lpDesktop = desktop.data();
+  }
+  const bool redirect = options.standard_error != nullptr;
+  if (redirect) {
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdError = options.standard_error;
+  }
   PROCESS_INFORMATION info{};
   std::wstring mutable_line = command_line;
   // The program's own folder as its current folder, so that a path it gets wrong stays there.
   const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
-  if (!::CreateProcessW(exe.c_str(), mutable_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!::CreateProcessW(exe.c_str(), mutable_line.data(), nullptr, nullptr, redirect, 0, nullptr,
                         folder.c_str(), &startup, &info)) {
     return std::nullopt;
   }

@@ -34,6 +34,13 @@ struct ComboState {
   std::string edit_text;
 };
 
+// Where a started program runs and writes: the desktop ("station\\desktop"; empty for the test's
+// own) and its standard error (nullptr for none, or an inheritable handle).
+struct StartOptions {
+  std::wstring desktop;
+  HANDLE standard_error = nullptr;
+};
+
 // A started VentrelConf.exe. The destructor ends it if it is still running, so that a failed test
 // leaves nothing behind.
 class AppProcess {
@@ -41,7 +48,8 @@ class AppProcess {
   // Starts `exe` with the raw `command_line` (the program name included, as Windows passes it),
   // in the executable's own folder.
   // Returns nothing when the process cannot be created.
-  static std::optional<AppProcess> Start(const std::wstring& exe, const std::wstring& command_line);
+  static std::optional<AppProcess> Start(const std::wstring& exe, const std::wstring& command_line,
+                                         const StartOptions& options = {});
 
   AppProcess(AppProcess&& other) noexcept;
   AppProcess& operator=(AppProcess&&) = delete;

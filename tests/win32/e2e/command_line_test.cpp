@@ -55,5 +55,57 @@ TEST(CommandLineTest, ArgumentsPickTheModeAndTheModel) {
   }
 }
 
+TEST(CommandLineTest, UnattendedRunsEndByThemselvesWithTheMessagesOnStandardError) {
+  test::TempDir dir;
+  const std::string exe = dir.Path("VentrelConf.exe");
+  const std::string product = dir.Path("Zorvik - LAN PANORAMIC");
+  const std::string board = product + "\\VENTREL_DLL.INI";
+  InstallExe(exe);
+  const std::string no_dialog =
+      "VentrelConf: the dialog cannot be shown: no one can see this window station (a service or "
+      "an unattended run). Give a model code (200, 300 or 301) to set the model without a "
+      "window.\n";
+  const struct {
+    const char* arguments;
+    bool data_folder;
+    const char* board_before;  // nullptr: no board file, before and after
+    unsigned long status;
+    std::string standard_error;
+    const char* board_after;
+  } cases[] = {
+      {"301", true, kBoard, 0, "", k301},
+      {"250", true, kBoard, 1, std::string("VentrelConf: ") + kImproper + "\n", kBoard},
+      {"300", true, nullptr, 0, "VentrelConf: File " + board + " not found !\n",
+       "[BOARD]\r\nTYPE_SUB=300\r\nTYPE=300\r\n"},
+      {"301", false, nullptr, 1,
+       "VentrelConf: File VentrelConf.ini not found!\nVentrelConf: File \\VENTREL_DLL.INI not "
+       "found !\nVentrelConf: Error: the file \\VENTREL_DLL.INI could not be written!\n",
+       nullptr},
+      {"", true, kBoard, 2, no_dialog, kBoard},
+  };
+  for (const auto& c : cases) {
+    const std::string name = std::string("[") + c.arguments + "], " +
+                             (c.data_folder ? "data folder" : "no data folder") + ", " +
+                             (c.board_before != nullptr ? "board file" : "no board file");
+    RemoveTree(product);
+    if (c.data_folder) {
+      test::WriteFile(product + "\\VentrelConf.ini", Catalogue("x", "Dremont"));
+    }
+    if (c.board_before != nullptr) {
+      test::WriteFile(board, c.board_before);
+    }
+    const UnattendedRun run = RunUnattended(exe, c.arguments);
+    ASSERT_TRUE(run.ended) << name << ": a box waits where no one can see it";
+    EXPECT_EQ(run.exit_code, c.status) << name;
+    EXPECT_EQ(run.standard_error, c.standard_error) << name;
+    if (c.board_after != nullptr) {
+      EXPECT_EQ(test::ReadFile(board), c.board_after) << name;
+    } else {
+      EXPECT_FALSE(test::Exists(board)) << name;
+      EXPECT_EQ(test::ListFolder(dir.path()), "VentrelConf.exe") << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ventrel::e2e

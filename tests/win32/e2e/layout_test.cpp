@@ -26,38 +26,44 @@ void ExpectErrorBox(const uitest::MessageBoxInfo& box, HWND owner) {
   EXPECT_FALSE(box.topmost) << box.text;
 }
 
-TEST(LayoutTest, InstalledLayoutOfEachBrand) {
-  for (const BrandFolders& brand : kBrands) {
-    const std::string product = std::string(brand.brand) + "\\" + brand.product;
-    const ScopedTree programs(ProgramFilesFolder() + "\\" + brand.brand);
-    const ScopedTree data(AppDataFolder() + "\\" + brand.brand);
-    const std::string exe = ProgramFilesFolder() + "\\" + product + "\\VentrelConf.exe";
-    const std::string board = AppDataFolder() + "\\" + product + "\\VENTREL_DLL.INI";
-    InstallExe(exe);
-    test::WriteFile(AppDataFolder() + "\\" + product + "\\VentrelConf.ini", Catalogue(brand.brand));
-    test::WriteFile(board, kBoard);
+TEST(LayoutTest, InstalledLayoutOfEachBrandUnderEachProgramsFolder) {
+  // On 64-bit Windows both folders, as a 64-bit and a 32-bit installer would install.
+  ASSERT_EQ(ProgramFilesFolders().size(), 2u) << "the tests run on 64-bit Windows";
+  for (const std::string& programs_folder : ProgramFilesFolders()) {
+    for (const BrandFolders& brand : kBrands) {
+      const std::string where = std::string(brand.brand) + " under " + programs_folder;
+      const std::string product = std::string(brand.brand) + "\\" + brand.product;
+      const ScopedTree programs(programs_folder + "\\" + brand.brand);
+      const ScopedTree data(AppDataFolder() + "\\" + brand.brand);
+      const std::string exe = programs_folder + "\\" + product + "\\VentrelConf.exe";
+      const std::string board = AppDataFolder() + "\\" + product + "\\VENTREL_DLL.INI";
+      InstallExe(exe);
+      test::WriteFile(AppDataFolder() + "\\" + product + "\\VentrelConf.ini",
+                      Catalogue(brand.brand));
+      test::WriteFile(board, kBoard);
 
-    auto silent = Start(exe, "301");
-    const SilentRun run = RunToTheEnd(silent);
-    ASSERT_TRUE(run.ended) << brand.brand;
-    EXPECT_EQ(run.exit_code, 0u) << brand.brand;
-    EXPECT_EQ(run.Texts(), std::vector<std::string>{}) << brand.brand;
-    EXPECT_EQ(test::ReadFile(board),
-              "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n")
-        << brand.brand;
+      auto silent = Start(exe, "301");
+      const SilentRun run = RunToTheEnd(silent);
+      ASSERT_TRUE(run.ended) << where;
+      EXPECT_EQ(run.exit_code, 0u) << where;
+      EXPECT_EQ(run.Texts(), std::vector<std::string>{}) << where;
+      EXPECT_EQ(test::ReadFile(board),
+                "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n")
+          << where;
 
-    // The dialog reads the same data folder: this brand's names, the model just written.
-    auto interactive = Start(exe, "");
-    const HWND dialog = interactive.WaitForDialog();
-    ASSERT_NE(dialog, nullptr) << brand.brand;
-    const uitest::ComboState list = uitest::ReadCombo(dialog);
-    EXPECT_EQ(list.entries, (std::vector<std::string>{std::string("2D ") + brand.brand,
-                                                      std::string("3D v1 ") + brand.brand,
-                                                      std::string("3D v2 ") + brand.brand}));
-    EXPECT_EQ(list.selection, 2) << brand.brand;
-    uitest::PressCloseBox(dialog);
-    DWORD code = 0;
-    EXPECT_TRUE(interactive.WaitForExit(code)) << brand.brand;
+      // The dialog reads the same data folder: this brand's names, the model just written.
+      auto interactive = Start(exe, "");
+      const HWND dialog = interactive.WaitForDialog();
+      ASSERT_NE(dialog, nullptr) << where;
+      const uitest::ComboState list = uitest::ReadCombo(dialog);
+      EXPECT_EQ(list.entries, (std::vector<std::string>{std::string("2D ") + brand.brand,
+                                                        std::string("3D v1 ") + brand.brand,
+                                                        std::string("3D v2 ") + brand.brand}));
+      EXPECT_EQ(list.selection, 2) << where;
+      uitest::PressCloseBox(dialog);
+      DWORD code = 0;
+      EXPECT_TRUE(interactive.WaitForExit(code)) << where;
+    }
   }
 }
 

@@ -44,8 +44,15 @@ std::string ExeUnderTest() {
   return full;
 }
 
-std::string ProgramFilesFolder() {
-  return Environment("ProgramFiles");
+std::vector<std::string> ProgramFilesFolders() {
+  // A 32-bit process is told the 32-bit folder as ProgramFiles, and the 64-bit one only here.
+  const std::string native = Environment("ProgramW6432");
+  std::vector<std::string> folders{native.empty() ? Environment("ProgramFiles") : native};
+  const std::string x86 = Environment("ProgramFiles(x86)");
+  if (!x86.empty() && x86 != folders.front()) {
+    folders.push_back(x86);
+  }
+  return folders;
 }
 
 std::string AppDataFolder() {
@@ -100,6 +107,73 @@ uitest::AppProcess Start(const std::wstring& exe, const std::wstring& arguments)
     std::abort();  // nothing below can run without the program
   }
   return std::move(*process);
+}
+
+namespace {
+
+// A window station without WSF_VISIBLE and a desktop in it, made once and kept for the test
+// program's life; returns its "station\\desktop" name.
+const std::wstring& HiddenDesktop() {
+  static const std::wstring name = [] {
+    const wchar_t kStation[] = L"VentrelUnattended";
+    const HWINSTA station = ::CreateWindowStationW(kStation, 0, WINSTA_ALL_ACCESS, nullptr);
+    const HWINSTA own = ::GetProcessWindowStation();
+    if (station == nullptr || !::SetProcessWindowStation(station)) {
+      ADD_FAILURE() << "cannot make a window station: " << ::GetLastError();
+      return std::wstring();
+    }
+    const HDESK desktop = ::CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ::SetProcessWindowStation(own);
+    if (desktop == nullptr) {
+      ADD_FAILURE() << "cannot make a desktop: " << ::GetLastError();
+      return std::wstring();
+    }
+    return std::wstring(kStation) + L"\\Default";
+  }();
+  return name;
+}
+
+std::string ReadAll(HANDLE pipe) {
+  std::string text;
+  char buffer[4096];
+  DWORD n = 0;
+  while (::ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+    text.append(buffer, n);
+  }
+  return text;
+}
+
+}  // namespace
+
+UnattendedRun RunUnattended(const std::string& exe, const std::string& arguments) {
+  UnattendedRun run;
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (HiddenDesktop().empty() || !::CreatePipe(&read_end, &write_end, &inheritable, 0)) {
+    ADD_FAILURE() << "cannot set up an unattended run";
+    return run;
+  }
+  ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  std::wstring line = L"\"" + Widen(exe) + L"\"";
+  if (!arguments.empty()) {
+    line += L" " + Widen(arguments);
+  }
+  {
+    auto process = uitest::AppProcess::Start(Widen(exe), line, {HiddenDesktop(), write_end});
+    ::CloseHandle(write_end);  // the pipe ends when the program's copy goes
+    if (!process) {
+      ADD_FAILURE() << "cannot start " << exe;
+      ::CloseHandle(read_end);
+      return run;
+    }
+    DWORD code = 0;
+    run.ended = process->WaitForExit(code, 15000);
+    run.exit_code = code;
+  }  // a program that did not end is ended here, so the read below cannot wait for ever
+  run.standard_error = ReadAll(read_end);
+  ::CloseHandle(read_end);
+  return run;
 }
 
 std::vector<std::string> SilentRun::Texts() const {

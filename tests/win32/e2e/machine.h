@@ -28,8 +28,10 @@ std::string Catalogue(const std::string& tag, const std::string& manufacturer = 
 
 // The built VentrelConf.exe.
 std::string ExeUnderTest();
-// What Windows tells every program its programs and roaming application-data folders are.
-std::string ProgramFilesFolder();
+// What Windows tells every program its programs and roaming application-data folders are. On
+// 64-bit Windows there are two programs folders, the 64-bit one first, whatever this test's own
+// architecture.
+std::vector<std::string> ProgramFilesFolders();
 std::string AppDataFolder();
 
 // ANSI text as UTF-16, and back with the ANSI code page's stand-in for what it cannot hold.
@@ -68,6 +70,15 @@ struct SilentRun {
   std::vector<std::string> Texts() const;
 };
 SilentRun RunToTheEnd(uitest::AppProcess& process);
+
+// A run in a window station that no one can see, as a deployment tool running as SYSTEM starts
+// it: whether it ended by itself within the time, its status and its standard error.
+struct UnattendedRun {
+  bool ended = false;
+  unsigned long exit_code = 0xFFFFFFFF;
+  std::string standard_error;
+};
+UnattendedRun RunUnattended(const std::string& exe, const std::string& arguments);
 
 // The rest of a run after the dialog was told to close: every box is read and closed with OK
 // until the process ends.

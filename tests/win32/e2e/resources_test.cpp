@@ -163,6 +163,51 @@ TEST_F(ResourcesTest, String61247IsTheFileNotFoundMessage) {
   EXPECT_EQ(std::string(text), texts::kFileNotFound) << "the resource and the code agree";
 }
 
+TEST_F(ResourcesTest, ManifestAsksForNoElevationAndDeclaresTheSystemsAndDpiAwareness) {
+  ASSERT_NE(module_, nullptr);
+  const std::vector<BYTE> bytes = Resource(MAKEINTRESOURCEA(24) /* RT_MANIFEST */, 1);
+  ASSERT_FALSE(bytes.empty());
+  const std::string manifest(bytes.begin(), bytes.end());
+  const char* const wanted[] = {
+      R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+      "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+      "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
+      "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1
+      "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
+      R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
+      ">PerMonitorV2</dpiAwareness>",
+      R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
+  };
+  for (const char* fragment : wanted) {
+    EXPECT_NE(manifest.find(fragment), std::string::npos) << fragment;
+  }
+  EXPECT_EQ(manifest.find("activeCodePage"), std::string::npos) << "files stay in the ANSI page";
+  for (const int other : {2, 3}) {  // a second manifest would be the linker's, not ours
+    EXPECT_TRUE(Resource(MAKEINTRESOURCEA(24), other).empty()) << other;
+  }
+}
+
+TEST(ExecutableTest, IsBuiltForThisTestsArchitecture) {
+  HANDLE file = ::CreateFileA(ExeUnderTest().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  std::vector<BYTE> head(4096);
+  DWORD read = 0;
+  ::ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &read, nullptr);
+  ::CloseHandle(file);
+  IMAGE_DOS_HEADER dos{};
+  std::memcpy(&dos, head.data(), sizeof dos);
+  ASSERT_LT(static_cast<DWORD>(dos.e_lfanew) + sizeof(IMAGE_FILE_HEADER) + 4, read);
+  IMAGE_FILE_HEADER pe{};
+  std::memcpy(&pe, head.data() + dos.e_lfanew + 4, sizeof pe);
+#ifdef _WIN64
+  EXPECT_EQ(pe.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
+  EXPECT_EQ(pe.Machine, IMAGE_FILE_MACHINE_I386) << "the program for 32-bit Windows";
+#endif
+  EXPECT_NE(pe.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE, 0);
+}
+
 TEST(VersionRecordTest, Is120WithTheNamesOfTheProgram) {
   const std::string exe = ExeUnderTest();
   DWORD ignored = 0;
