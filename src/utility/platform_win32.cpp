@@ -60,8 +60,9 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
   return WideToAnsi(path.get()).value_or(std::string());
 }
 
-// The 64-bit programs folder as the registry names it: the one way a 32-bit process on 64-bit
-// Windows learns it, since the shell tells such a process only the 32-bit folder.
+// The programs folder as the registry's 64-bit view names it: the one way a 32-bit process on
+// 64-bit Windows learns the 64-bit folder, since the shell tells it only the 32-bit one. On 32-bit
+// Windows there is one view, and this is the one folder.
 std::string NativeProgramsFolderFromRegistry() {
   HKEY key = nullptr;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
@@ -70,9 +71,8 @@ std::string NativeProgramsFolderFromRegistry() {
   }
   std::wstring value(MAX_PATH, L'\0');
   DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  const LSTATUS status =
-      ::RegGetValueW(key, nullptr, L"ProgramW6432Dir", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
-                     nullptr, value.data(), &bytes);
+  const LSTATUS status = ::RegGetValueW(key, nullptr, L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr,
+                                        value.data(), &bytes);
   ::RegCloseKey(key);
   if (status != ERROR_SUCCESS || bytes < sizeof(wchar_t)) {
     return {};

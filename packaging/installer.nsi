@@ -1,0 +1,193 @@
+; The Windows installer of one brand. It puts VentrelConf.exe into the brand's product folder under
+; the programs folder (the 64-bit program on 64-bit Windows, the 32-bit one on 32-bit Windows),
+; lays out the brand's catalogue in the installing user's application data where there is none,
+; and adds a Start-menu shortcut and the Add/Remove Programs entry. It never touches the board
+; file: the driver owns it. scripts/package.sh builds one per brand, defining BRAND, PRODUCT, SLUG,
+; VERSION, EXE64, EXE32, CATALOGUE and OUTFILE, and SIGN (a command signing the file it is given)
+; when the packages are signed.
+;
+;   setup.exe [/S] [/MODEL=200|300|301]
+;
+; /MODEL sets the board model after installing, through the installed program's silent mode; the
+; installer's exit status is then the program's (0 written, 1 not). Any other code is refused
+; before anything is installed, with status 2.
+
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include FileFunc.nsh
+!include LogicLib.nsh
+!include x64.nsh
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VentrelConf ${SLUG}"
+!define DISPLAY_NAME "VentrelConf (${BRAND} ${PRODUCT})"
+
+Name "${DISPLAY_NAME}"
+OutFile "${OUTFILE}"
+; Set for the running system in .onInit: the program is only found in its brand's folder.
+InstallDir "$PROGRAMFILES\${BRAND}\${PRODUCT}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey "ProductName" "VentrelConf"
+VIAddVersionKey "CompanyName" "${BRAND}"
+VIAddVersionKey "FileDescription" "${DISPLAY_NAME} setup"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "${BRAND}"
+
+!ifdef SIGN
+  !finalize '${SIGN} "%1"'
+  !uninstfinalize '${SIGN} "%1"'
+!endif
+
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var Model
+
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/MODEL=" $Model
+  ${IfNot} ${Errors}
+  ${AndIf} $Model != "200"
+  ${AndIf} $Model != "300"
+  ${AndIf} $Model != "301"
+    MessageBox MB_OK|MB_ICONSTOP "Improper board model '$Model': use /MODEL=200, 300 or 301." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  ${If} ${RunningX64}
+    SetRegView 64
+    StrCpy $INSTDIR "$PROGRAMFILES64\${BRAND}\${PRODUCT}"
+  ${Else}
+    StrCpy $INSTDIR "$PROGRAMFILES\${BRAND}\${PRODUCT}"
+  ${EndIf}
+FunctionEnd
+
+Section "Program"
+  SetOutPath "$INSTDIR"
+  ${If} ${RunningX64}
+    File "/oname=VentrelConf.exe" "${EXE64}"
+  ${Else}
+    File "/oname=VentrelConf.exe" "${EXE32}"
+  ${EndIf}
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+SectionEnd
+
+; Only where the user has none: a catalogue of theirs, or one an earlier install laid out, stays.
+; The uninstaller removes the one laid out here, and only while it is unchanged.
+Section "Catalogue"
+  SetShellVarContext current
+  StrCpy $0 "$APPDATA\${BRAND}\${PRODUCT}"
+  ${IfNot} ${FileExists} "$0\VentrelConf.ini"
+    SetOutPath "$0"
+    File "/oname=VentrelConf.ini" "${CATALOGUE}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "LaidOutCatalogue" "$0\VentrelConf.ini"
+  ${EndIf}
+  SetOutPath "$INSTDIR"
+SectionEnd
+
+Section "Start menu"
+  SetShellVarContext all
+  CreateDirectory "$SMPROGRAMS\${BRAND}"
+  CreateShortcut "$SMPROGRAMS\${BRAND}\VentrelConf.lnk" "$INSTDIR\VentrelConf.exe"
+SectionEnd
+
+Section "Add/Remove Programs entry"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${DISPLAY_NAME}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${BRAND}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\VentrelConf.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Section "Board model"
+  ${If} $Model != ""
+    ClearErrors
+    ExecWait '"$INSTDIR\VentrelConf.exe" $Model' $0
+    ${If} ${Errors}
+      DetailPrint "VentrelConf.exe could not be started"
+      SetErrorLevel 1
+    ${Else}
+      DetailPrint "VentrelConf.exe $Model ended with status $0"
+      SetErrorLevel $0
+    ${EndIf}
+  ${EndIf}
+SectionEnd
+
+Function un.onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+FunctionEnd
+
+; $R0 = 1 when files $R1 and $R2 hold the same bytes, 0 otherwise (or when either is unreadable).
+Function un.SameBytes
+  StrCpy $R0 0
+  ClearErrors
+  FileOpen $R3 "$R1" r
+  IfErrors done
+  FileOpen $R4 "$R2" r
+  IfErrors close_first
+  loop:
+    ClearErrors
+    FileReadByte $R3 $R5
+    IfErrors first_ended
+    FileReadByte $R4 $R6
+    IfErrors close_both
+    StrCmp $R5 $R6 loop close_both
+  first_ended:
+    ClearErrors
+    FileReadByte $R4 $R6
+    IfErrors 0 close_both
+    StrCpy $R0 1
+  close_both:
+    FileClose $R4
+  close_first:
+    FileClose $R3
+  done:
+FunctionEnd
+
+Section "Uninstall"
+  Delete "$INSTDIR\VentrelConf.exe"
+  Delete "$INSTDIR\Uninstall.exe"
+  RMDir "$INSTDIR"
+  ${GetParent} "$INSTDIR" $0
+  RMDir "$0"
+
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\${BRAND}\VentrelConf.lnk"
+  RMDir "$SMPROGRAMS\${BRAND}"
+
+  ; The catalogue goes only if this product laid it out and no one changed it since. Its folders
+  ; go only when empty: the board file, the driver's, keeps them.
+  ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "LaidOutCatalogue"
+  ${If} $R1 != ""
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\catalogue.ini" "${CATALOGUE}"
+    StrCpy $R2 "$PLUGINSDIR\catalogue.ini"
+    Call un.SameBytes
+    ${If} $R0 == 1
+      Delete "$R1"
+      ${GetParent} "$R1" $0
+      RMDir "$0"
+      ${GetParent} "$0" $0
+      RMDir "$0"
+    ${Else}
+      DetailPrint "Kept $R1: it was changed after the installation"
+    ${EndIf}
+  ${EndIf}
+
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Builds the release packages of every brand into dist/: the Windows installer, the Windows and
+# Linux portable bundles, and SHA256SUMS over them. With VENTREL_SIGN_PFX (and
+# VENTREL_SIGN_PASSWORD) naming a code-signing certificate, both Windows programs, the
+# uninstallers and the installers are Authenticode-signed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+source scripts/packages.sh
+scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+source packaging/brands.sh
+
+version="$(sed -n 's/^project(VentrelConf VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+[ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
+
+echo "== building the programs"
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j2 --target VentrelConf VentrelConfQt ventrel_help_page
+for preset in windows windows-x86; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target VentrelConf
+done
+
+work="$root/build/package"
+dist="$root/dist"
+rm -rf "$work" "$dist"
+mkdir -p "$work/programs" "$dist"
+
+# What ships is stripped of debug information, then signed: a signature covers the final bytes.
+cp build/windows/VentrelConf.exe "$work/programs/VentrelConf-x64.exe"
+cp build/windows-x86/VentrelConf.exe "$work/programs/VentrelConf-x86.exe"
+x86_64-w64-mingw32-strip --strip-debug "$work/programs/VentrelConf-x64.exe"
+i686-w64-mingw32-strip --strip-debug "$work/programs/VentrelConf-x86.exe"
+for file in build/linux/VentrelConf build/linux/VentrelConf-qt.so; do
+  strip --strip-debug -o "$work/programs/$(basename "$file")" "$file"
+done
+cp build/linux/VentrelConf.html "$work/programs/"
+
+sign=()
+if [ -n "${VENTREL_SIGN_PFX:-}" ]; then
+  echo "== signing with $VENTREL_SIGN_PFX"
+  packaging/sign.sh "$work/programs/VentrelConf-x64.exe"
+  packaging/sign.sh "$work/programs/VentrelConf-x86.exe"
+  sign=(-DSIGN="$root/packaging/sign.sh")
+else
+  echo "== VENTREL_SIGN_PFX is not set: the packages are NOT signed"
+fi
+
+# A portable bundle: `stage` packed by CPack under a top-level folder named like the archive.
+bundle() {
+  local generator="$1" stage="$2" name="$3"
+  cpack --config packaging/bundle.cmake -G "$generator" -D "CPACK_INSTALLED_DIRECTORIES=$stage;." \
+    -D CPACK_PACKAGE_VERSION="$version" -D CPACK_PACKAGE_FILE_NAME="$name" \
+    -D CPACK_PACKAGE_DIRECTORY="$work/cpack" >/dev/null
+  mv "$work/cpack/$name".* "$dist/"
+}
+
+for entry in "${BRANDS[@]}"; do
+  IFS='|' read -r slug brand product manufacturer <<<"$entry"
+  echo "== $brand"
+  stem="VentrelConf-$version-$slug"
+  catalogue="$work/$slug/VentrelConf.ini"
+  mkdir -p "$work/$slug"
+  sed "s/@MANUFACTURER@/$manufacturer/" packaging/catalogue.ini.in >"$catalogue.lf"
+  sed 's/$/\r/' "$catalogue.lf" >"$catalogue"  # Windows programs' own line ends
+
+  makensis -V2 -NOCD -DBRAND="$brand" -DPRODUCT="$product" -DSLUG="$slug" -DVERSION="$version" \
+    -DEXE64="$work/programs/VentrelConf-x64.exe" -DEXE32="$work/programs/VentrelConf-x86.exe" \
+    -DCATALOGUE="$catalogue" -DOUTFILE="$dist/$stem-setup.exe" "${sign[@]}" \
+    packaging/installer.nsi
+
+  # Windows: the 32-bit program, which runs on every Windows, beside the product folder.
+  stage="$work/$slug/windows"
+  mkdir -p "$stage/$product"
+  cp "$work/programs/VentrelConf-x86.exe" "$stage/VentrelConf.exe"
+  cp "$catalogue" "$stage/$product/VentrelConf.ini"
+  bundle ZIP "$stage" "$stem-windows-portable"
+
+  stage="$work/$slug/linux"
+  mkdir -p "$stage/$product"
+  cp "$work/programs/VentrelConf" "$work/programs/VentrelConf-qt.so" \
+    "$work/programs/VentrelConf.html" "$stage/"
+  cp "$catalogue.lf" "$stage/$product/VentrelConf.ini"
+  bundle TGZ "$stage" "$stem-linux-x86_64-portable"
+done
+
+(cd "$dist" && sha256sum -- * >SHA256SUMS)
+echo "== dist/"
+ls -l "$dist"
