@@ -14,8 +14,8 @@ RELIABILITY_PACKAGES=(strace)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
                   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
                   googletest wine wine64 wine32:i386 xvfb xauth)
-# Release packages: the installer compiler, the Authenticode signer, and openssl for the test's
-# throwaway certificate.
-PACKAGE_PACKAGES=(nsis osslsigncode openssl)
+# Release packages: the installer compiler, the Authenticode signer, and openssl and unzip for the
+# test (a throwaway certificate, the Windows bundle unpacked).
+PACKAGE_PACKAGES=(nsis osslsigncode openssl unzip)
 BENCH_PACKAGES=(python3 crudini g++ xvfb)
 SCREENSHOT_PACKAGES=(qt6-qpa-plugins xvfb xdotool x11-utils imagemagick openbox)

@@ -2,12 +2,13 @@
 # Installs what is missing, builds, checks the formatting and runs every test: the suite as it
 # ships, the suite again with AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run
 # of each fuzz target (FUZZ_SECONDS each, 45 by default), a short reliability run and its hostile
-# inputs again against the sanitized build, then the Windows program's tests under Wine.
+# inputs again against the sanitized build, then the Windows programs' tests under Wine and the
+# release packages, installed and run as their users would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 scripts/install-deps.sh "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" \
-  "${RELIABILITY_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+  "${RELIABILITY_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
 
 step() {
   echo "== $1"
@@ -57,3 +58,8 @@ took "sanitized reliability"
 step "windows"
 scripts/test-windows.sh
 took "windows"
+
+step "release packages"
+xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24 -nolisten tcp" \
+  tests/package/package_test.sh
+took "release packages"

@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# The release packages as their users meet them: built and signed with a throwaway certificate,
+# checksums and signatures verified, the Dremont installer run under Wine as an administrator
+# and a deployment tool would (a refused /MODEL, a silent install that sets the model, the
+# program started by hand, a reinstall, quiet uninstalls), on 64-bit and on 32-bit Windows, and
+# the portable bundles unpacked and run. Needs an X server (scripts/test.sh starts one).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root="$PWD"
+: "${DISPLAY:?run under an X server}"
+work="$(mktemp -d "${TMPDIR:-/tmp}/ventrel-package.XXXXXX")"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  for prefix in "$work"/prefix-*; do
+    [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...: runs the command, reports and counts a failure
+  local what="$1"
+  shift
+  if "$@"; then echo "ok:   $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+same() { cmp -s "$1" "$2"; }
+
+echo "== packages, signed with a throwaway certificate"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=VentrelConf test signer" \
+  -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/sign.pfx" \
+  -passout pass:throwaway
+VENTREL_SIGN_PFX="$work/sign.pfx" VENTREL_SIGN_PASSWORD=throwaway scripts/package.sh >"$work/package.log"
+version="$(sed -n 's/^project(VentrelConf VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+expected=(SHA256SUMS)
+for slug in dremont marvello celdrin-imaging; do
+  expected+=("VentrelConf-$version-$slug-setup.exe" "VentrelConf-$version-$slug-windows-portable.zip"
+             "VentrelConf-$version-$slug-linux-x86_64-portable.tar.gz")
+done
+check "dist/ holds exactly the ten files" \
+  test "$(ls dist | sort)" = "$(printf '%s\n' "${expected[@]}" | sort)"
+check "SHA256SUMS verifies" bash -c 'cd dist && sha256sum --quiet -c SHA256SUMS'
+signed() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
+for file in dist/*-setup.exe build/package/programs/VentrelConf-x64.exe \
+  build/package/programs/VentrelConf-x86.exe; do
+  check "signed: $(basename "$file")" signed "$file"
+done
+
+# The driver's board file in the installing user's application data, before any install.
+board_before=$'[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=200\r\n[ACQUISITION]\r\nEXPOSURE_KV=70\r\n'
+board_301=$'[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n[ACQUISITION]\r\nEXPOSURE_KV=70\r\n'
+board_200=$'[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r\n[ACQUISITION]\r\nEXPOSURE_KV=70\r\n'
+setup="$root/dist/VentrelConf-$version-dremont-setup.exe"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VentrelConf dremont'
+
+# A fresh Windows of the given architecture (win64 or win32); sets the paths below.
+new_windows() {
+  export WINEPREFIX="$work/prefix-$1" WINEARCH="$1"
+  wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  local appdata
+  appdata="$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')"
+  data="$(winepath -u "$appdata" 2>/dev/null)/Dremont/Zorvik - LAN PANORAMIC"
+  program_folder="$WINEPREFIX/drive_c/Program Files/Dremont/Zorvik - LAN PANORAMIC"
+  shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Dremont/VentrelConf.lnk"
+  mkdir -p "$data"
+  printf '%s' "$board_before" >"$data/VENTREL_DLL.INI"
+}
+holds() { cmp -s "$1" <(printf '%s' "$2"); }  # holds FILE TEXT: byte for byte
+board_is() { holds "$data/VENTREL_DLL.INI" "$1"; }
+# Runs a Windows program to its end, and everything it started (an uninstaller copies itself to a
+# temporary folder and returns at once); the status is the program's.
+run() {
+  local status=0
+  timeout 120 wine "$@" >/dev/null 2>&1 || status=$?
+  wineserver -w
+  return "$status"
+}
+entry() { wine reg query "$key" /v "$1" /reg:64 2>/dev/null | tr -d '\r' | grep -q "$2"; }
+uninstall() { run "$program_folder/Uninstall.exe" /S; }
+
+echo "== the installer on 64-bit Windows"
+new_windows win64
+status=0
+run "$setup" /S /MODEL=250 || status=$?
+check "/MODEL=250 is refused with a non-zero status" test "$status" -ne 0
+check "... before anything is installed" test ! -e "$WINEPREFIX/drive_c/Program Files/Dremont"
+check "... and the board file is untouched" board_is "$board_before"
+check "... nor a catalogue laid out" test ! -e "$data/VentrelConf.ini"
+
+check "silent install with /MODEL=301 ends with status 0" run "$setup" /S /MODEL=301
+check "the 64-bit program is installed" same "$program_folder/VentrelConf.exe" \
+  build/package/programs/VentrelConf-x64.exe
+check "the board file changed only in TYPE and TYPE_SUB" board_is "$board_301"
+check "the catalogue is laid out" same "$data/VentrelConf.ini" build/package/dremont/VentrelConf.ini
+check "a Start-menu shortcut" test -f "$shortcut"
+check "the uninstaller is signed" signed "$program_folder/Uninstall.exe"
+for value in "DisplayName VentrelConf (Dremont" "DisplayVersion $version" "Publisher Dremont" \
+  "DisplayIcon .*VentrelConf.exe" "InstallLocation C:.*Zorvik - LAN PANORAMIC" "EstimatedSize 0x" \
+  "UninstallString \"C:.*Uninstall.exe\"" "QuietUninstallString \".*Uninstall.exe\" /S"; do
+  check "Add/Remove Programs: $value" entry "${value%% *}" "REG_[A-Z_]*[[:space:]]*${value#* }"
+done
+
+check "the installed program, started by hand, writes 200" \
+  run "C:\\Program Files\\Dremont\\Zorvik - LAN PANORAMIC\\VentrelConf.exe" 200
+check "... into the same board file" board_is "$board_200"
+
+printf 'stale' >"$program_folder/VentrelConf.exe"
+check "a reinstall ends with status 0" run "$setup" /S
+check "... replaces the program" same "$program_folder/VentrelConf.exe" \
+  build/package/programs/VentrelConf-x64.exe
+check "... keeps the board file" board_is "$board_200"
+check "... and the catalogue" same "$data/VentrelConf.ini" build/package/dremont/VentrelConf.ini
+
+cp "$data/VENTREL_DLL.INI" "$work/board-before-uninstall"
+quiet="$(wine reg query "$key" /v QuietUninstallString /reg:64 2>/dev/null | tr -d '\r' |
+  sed -n 's/.*REG_SZ[[:space:]]*"\(.*\)" \/S$/\1/p')"
+check "the quiet uninstall ends with status 0" run "$quiet" /S
+check "... removes the program and its folder" test ! -e "$program_folder"
+check "... the shortcut" test ! -e "$shortcut"
+check "... the entry" bash -c "! wine reg query '$key' /reg:64 >/dev/null 2>&1"
+check "... and the catalogue it laid out, unchanged" test ! -e "$data/VentrelConf.ini"
+check "... never the board file" same "$data/VENTREL_DLL.INI" "$work/board-before-uninstall"
+
+run "$setup" /S
+printf '[Ventrel3DV2]\r\nDISPLAY=Our own name\r\n' >"$data/VentrelConf.ini"
+cp "$data/VentrelConf.ini" "$work/own-catalogue"
+uninstall
+check "an uninstall keeps a catalogue the user changed" same "$data/VentrelConf.ini" "$work/own-catalogue"
+check "... and the board file" same "$data/VENTREL_DLL.INI" "$work/board-before-uninstall"
+
+echo "== the installer on 32-bit Windows"
+new_windows win32
+check "silent install with /MODEL=300 ends with status 0" run "$setup" /S /MODEL=300
+check "the 32-bit program is installed" same "$program_folder/VentrelConf.exe" \
+  build/package/programs/VentrelConf-x86.exe
+check "the board file holds 300" \
+  board_is $'[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=300\r\n[ACQUISITION]\r\nEXPOSURE_KV=70\r\n'
+uninstall
+check "the quiet uninstall removes the program" test ! -e "$program_folder"
+
+echo "== portable bundles"
+for kind in windows-portable.zip linux-x86_64-portable.tar.gz; do
+  bundle="$work/bundle-$kind"
+  mkdir -p "$bundle"
+  archive="dist/VentrelConf-$version-marvello-$kind"
+  case "$kind" in
+    *.zip) unzip -q "$archive" -d "$bundle" ;;
+    *) tar xzf "$archive" -C "$bundle" ;;
+  esac
+  top="$bundle/VentrelConf-$version-marvello-${kind%%.*}"
+  product="$top/Unnamed Marvello product"
+  check "$kind: no board file is shipped" test ! -e "$product/VENTREL_DLL.INI"
+  printf '%s' "$board_before" >"$product/VENTREL_DLL.INI"
+  case "$kind" in
+    *.zip)
+      check "$kind: the program is signed" signed "$top/VentrelConf.exe"
+      check "$kind: silent mode writes 301 there" run "$top/VentrelConf.exe" 301 ;;
+    *) check "$kind: silent mode writes 301 there" env -u DISPLAY "$top/VentrelConf" 301 ;;
+  esac
+  check "$kind: ... into the bundle's own board file" \
+    holds "$product/VENTREL_DLL.INI" "$board_301"
+done
+
+echo "== $failures failure(s)"
+[ "$failures" -eq 0 ]
