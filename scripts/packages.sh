@@ -12,5 +12,5 @@ RELIABILITY_PACKAGES=(strace)
 # The Windows program: MinGW-w64 (posix threads), GoogleTest's sources, Wine and a virtual screen.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
                   googletest wine wine64 xvfb xauth)
-BENCH_PACKAGES=(python3 crudini g++ xvfb)
+BENCH_PACKAGES=(python3 crudini g++ xvfb time)
 SCREENSHOT_PACKAGES=(qt6-qpa-plugins xvfb xdotool x11-utils imagemagick openbox)

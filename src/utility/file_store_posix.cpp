@@ -97,6 +97,28 @@ bool IdentityOfPath(const std::string& path, FileIdentity& identity) {
   return errno == ENOENT;
 }
 
+// Reads the file's `size` bytes straight into `content`, with no buffer between that would copy a
+// big file once more. kOk when the file ends there, kChanged when it turns out shorter or longer.
+ReadOutcome ReadInto(int fd, std::size_t size, std::string& content) {
+  content.resize(size);
+  std::size_t got = 0;
+  for (char more = 0;;) {
+    const bool all_in = got == size;  // then one more read must find the end
+    const ssize_t n = all_in ? ::read(fd, &more, 1) : ::read(fd, content.data() + got, size - got);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return ReadOutcome::kFailed;
+    }
+    if (n == 0 || all_in) {
+      content.resize(got);
+      return n == 0 && all_in ? ReadOutcome::kOk : ReadOutcome::kChanged;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+}
+
 ReadOutcome ReadOnce(const std::string& path, bool follow_link, std::string& content,
                      FileIdentity& identity) {
   content.clear();
@@ -113,21 +135,16 @@ ReadOutcome ReadOnce(const std::string& path, bool follow_link, std::string& con
     return ReadOutcome::kFailed;
   }
   identity.exists = true;
-  content.reserve(static_cast<std::size_t>(identity.info.st_size));
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0 || content.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
+  const auto size = static_cast<std::size_t>(identity.info.st_size);
+  content.reserve(size + kEditRoom);
+  switch (ReadInto(fd.get(), size, content)) {
+    case ReadOutcome::kOk:
+      break;
+    case ReadOutcome::kChanged:
+      return ReadOutcome::kChanged;
+    default:
       content.clear();
       return ReadOutcome::kFailed;
-    }
-    if (n == 0) {
-      break;
-    }
-    content.append(buffer, static_cast<std::size_t>(n));
   }
   FileIdentity after;
   after.exists = ::fstat(fd.get(), &after.info) == 0;
