@@ -247,7 +247,6 @@ struct TextEntry {
 // the entries leave it, and whether it already stands in the section or gets a line of its own.
 struct KeyEdit {
   std::string_view key;
-  bool found = false;
   KeySpot spot;
   std::string area;
 };
@@ -283,7 +282,7 @@ void ApplySplices(std::string& content, const std::vector<Splice>& splices) {
 std::string NewKeyLines(const std::vector<KeyEdit>& edits, std::string_view line_end) {
   std::string lines;
   for (const KeyEdit& edit : edits) {
-    if (!edit.found) {
+    if (!edit.spot.found) {
       lines.append(edit.key).append("=").append(edit.area).append(line_end);
     }
   }
@@ -326,14 +325,14 @@ EditResult EditText(std::string& content, const std::vector<TextEntry>& entries,
       const KeySpot& spot = scan.keys[i];
       const std::string area =
           spot.found ? content.substr(spot.area_begin, spot.area_end - spot.area_begin) : "";
-      edit = edits.insert(edits.end(), KeyEdit{entries[i].key, spot.found, spot, area});
+      edit = edits.insert(edits.end(), KeyEdit{entries[i].key, spot, area});
     }
     StoreValue(edit->area, entries[i].value);
   }
 
   std::vector<Splice> splices;
   for (const KeyEdit& edit : edits) {
-    if (edit.found) {
+    if (edit.spot.found) {
       splices.push_back(
           {edit.spot.area_begin, edit.spot.area_end - edit.spot.area_begin, edit.area});
     }
