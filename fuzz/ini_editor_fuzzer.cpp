@@ -44,13 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(bytes == before, "a refused file edit changed the bytes", detail);
   }
 
-  // Two entries in one pass store what the same two store one after the other.
+  // Two entries in one pass store what the same two store one after the other. (Not every pass
+  // that succeeds has two steps that do: a value UTF-16 cannot hold may be replaced by the next.)
   std::string together = before;
   if (ventrel::EditIniFile(together, {{key, value}, {key2, value2}}, section)) {
     std::string one_by_one = before;
-    Check(ventrel::EditIniFile(one_by_one, {{key, value}}, section) &&
-              ventrel::EditIniFile(one_by_one, {{key2, value2}}, section) && one_by_one == together,
-          "two entries at once differ from one after the other", detail);
+    if (ventrel::EditIniFile(one_by_one, {{key, value}}, section) &&
+        ventrel::EditIniFile(one_by_one, {{key2, value2}}, section)) {
+      Check(one_by_one == together, "two entries at once differ from one after the other", detail);
+    }
   } else {
     Check(together == before, "a refused edit of two entries changed the bytes", detail);
   }
