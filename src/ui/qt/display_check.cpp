@@ -1,25 +1,20 @@
 #include "ui/qt/display_check.h"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QLibraryInfo>
-#include <algorithm>
-#include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace ventrel {
@@ -94,17 +89,20 @@ bool PluginInstalled(const std::string& platform) {
 }
 
 // The connection Qt's X platform makes: xcb reads DISPLAY and the authority file alike, and the
-// server must send its setup, which names the screen asked for.
-bool XServerAnswers() {
+// server must send its setup, which names the screen asked for. The connection that answered is
+// kept; nullptr when none did.
+xcb_connection_t* ConnectToXServer() {
   if (Environment("DISPLAY").empty()) {
-    return false;
+    return nullptr;
   }
   int screen = 0;
   xcb_connection_t* connection = xcb_connect(nullptr, &screen);
-  const bool answered = xcb_connection_has_error(connection) == 0 &&
-                        screen < xcb_setup_roots_length(xcb_get_setup(connection));
+  if (xcb_connection_has_error(connection) == 0 &&
+      screen < xcb_setup_roots_length(xcb_get_setup(connection))) {
+    return connection;
+  }
   xcb_disconnect(connection);
-  return answered;
+  return nullptr;
 }
 
 class Socket {
@@ -179,12 +177,14 @@ bool WaylandAnswers() {
   }
 }
 
-bool PlatformStarts(const std::string& platform) {
+// Whether the platform starts; for X, the connection that says so.
+bool PlatformStarts(const std::string& platform, xcb_connection_t*& connection) {
   if (!PluginInstalled(platform)) {
     return false;
   }
   if (platform == "xcb") {
-    return XServerAnswers();
+    connection = ConnectToXServer();
+    return connection != nullptr;
   }
   if (platform.starts_with("wayland")) {
     return WaylandAnswers();
@@ -192,65 +192,63 @@ bool PlatformStarts(const std::string& platform) {
   return true;
 }
 
-[[noreturn]] void CheckInChild() {
-  // Noise and a core file would only confuse: the parent says what went wrong.
-  const int null = ::open("/dev/null", O_WRONLY);
-  if (null >= 0) {
-    ::dup2(null, STDERR_FILENO);
-  }
-  const rlimit no_core{0, 0};
-  ::setrlimit(RLIMIT_CORE, &no_core);
-  for (const std::string& platform : PlatformsQtTries()) {
-    if (PlatformStarts(platform)) {
-      ::_exit(0);
-    }
-  }
-  ::_exit(1);
-}
-
-// Waits for the child's end, which closes its end of the pipe, for at most `timeout`.
-bool EndsInTime(int pipe_end, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd end{pipe_end, POLLIN, 0};
-    const int ready = ::poll(&end, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-    if (ready > 0) {
-      return true;
-    }
-    if (ready == 0 || errno != EINTR) {
-      return false;
-    }
-  }
-}
-
 }  // namespace
 
-bool DisplayAnswers(std::chrono::milliseconds timeout) {
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) {
-    return false;
+// What the tries found, shared between their thread and the check, which may stop waiting first.
+struct DisplayCheck::Tries {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool answered = false;
+  bool abandoned = false;
+  xcb_connection_t* connection = nullptr;
+
+  void Close() {
+    if (connection != nullptr) {
+      xcb_disconnect(connection);
+      connection = nullptr;
+    }
   }
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(ends[0]);
-    CheckInChild();
+
+  static void Run(const std::shared_ptr<Tries>& tries) {
+    xcb_connection_t* connection = nullptr;
+    bool answered = false;
+    for (const std::string& platform : PlatformsQtTries()) {
+      if (PlatformStarts(platform, connection)) {
+        answered = true;
+        break;
+      }
+    }
+    const std::lock_guard lock(tries->mutex);
+    tries->done = true;
+    tries->answered = answered;
+    tries->connection = connection;
+    if (tries->abandoned) {
+      tries->Close();
+    }
+    tries->finished.notify_all();
   }
-  ::close(ends[1]);
-  if (child < 0) {
-    ::close(ends[0]);
-    return false;
+};
+
+DisplayCheck::~DisplayCheck() {
+  if (!tries_) {
+    return;
   }
-  const bool ended = EndsInTime(ends[0], timeout);
-  ::close(ends[0]);
-  if (!ended) {
-    ::kill(child, SIGKILL);
+  const std::lock_guard lock(tries_->mutex);
+  tries_->abandoned = true;
+  if (tries_->done) {
+    tries_->Close();
   }
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+}
+
+bool DisplayCheck::Answered(std::chrono::milliseconds timeout) {
+  if (!tries_) {
+    tries_ = std::make_shared<Tries>();
+    std::thread(&Tries::Run, tries_).detach();
   }
-  return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  std::unique_lock lock(tries_->mutex);
+  return tries_->finished.wait_for(lock, timeout, [this] { return tries_->done; }) &&
+         tries_->answered;
 }
 
 }  // namespace ventrel

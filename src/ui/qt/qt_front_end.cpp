@@ -96,13 +96,13 @@ void QtFrontEnd::RunModal(CVentrelConfDlg& dialog) {
   }
 }
 
-bool QtStarts(std::string& reason) {
-  std::fflush(nullptr);  // nothing buffered may be written twice
-  if (DisplayAnswers(kDisplayTimeout)) {
-    return true;
+std::unique_ptr<FrontEnd> OpenQtFrontEnd(std::string& reason) {
+  DisplayCheck check;  // its connection stays open until Qt has its own
+  if (!check.Answered(kDisplayTimeout)) {
+    reason = DisplayFailure();
+    return nullptr;
   }
-  reason = DisplayFailure();
-  return false;
+  return std::make_unique<QtFrontEnd>();
 }
 
 }  // namespace ventrel

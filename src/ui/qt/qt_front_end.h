@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QtGlobal>
+#include <memory>
 #include <string>
 
 #include "app/front_end.h"
@@ -29,7 +30,7 @@ class StartupGuard {
 
 class QtFrontEnd final : public FrontEnd {
  public:
-  // Creates the application object; only after QtStarts() has said it can.
+  // Creates the application object; only once a display has answered (OpenQtFrontEnd).
   QtFrontEnd();
   QtFrontEnd(const QtFrontEnd&) = delete;
   QtFrontEnd& operator=(const QtFrontEnd&) = delete;
@@ -48,7 +49,8 @@ class QtFrontEnd final : public FrontEnd {
   QApplication application_;
 };
 
-// True when Qt can open a display platform (see DisplayAnswers); `reason` says why not.
-bool QtStarts(std::string& reason);
+// The front end, once a display platform Qt would use has answered (see DisplayCheck); nullptr,
+// with `reason` set, when none does.
+std::unique_ptr<FrontEnd> OpenQtFrontEnd(std::string& reason);
 
 }  // namespace ventrel
