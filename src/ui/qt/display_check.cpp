@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 
 #include <QLibraryInfo>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -125,6 +126,9 @@ bool ReadFully(int fd, void* data, std::size_t size) {
   auto* bytes = static_cast<char*>(data);
   while (size > 0) {
     const ssize_t n = ::read(fd, bytes, size);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
     if (n <= 0) {
       return false;
     }
