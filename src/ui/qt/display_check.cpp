@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -217,11 +218,15 @@ struct DisplayCheck::Tries {
   static void Run(const std::shared_ptr<Tries>& tries) {
     xcb_connection_t* connection = nullptr;
     bool answered = false;
-    for (const std::string& platform : PlatformsQtTries()) {
-      if (PlatformStarts(platform, connection)) {
-        answered = true;
-        break;
+    try {  // an exception would end the process from this thread
+      for (const std::string& platform : PlatformsQtTries()) {
+        if (PlatformStarts(platform, connection)) {
+          answered = true;
+          break;
+        }
       }
+    } catch (const std::exception&) {
+      answered = false;
     }
     const std::lock_guard lock(tries->mutex);
     tries->done = true;
