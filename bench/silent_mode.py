@@ -1,14 +1,20 @@
 #!/usr/bin/env python3
-"""Times VentrelConf's silent mode against the process floor and against crudini.
+"""Times VentrelConf's silent mode against what any durable write costs, and against crudini.
 
 One run measures, in a local-layout folder laid out in a temporary folder:
   1. silent mode writing a model (300 and 301 in turn, so that every run really writes), against
-     /bin/true (what starting any process costs) and `crudini --set` on the same board file;
-  2. one edit of board files of growing size, to show that the cost grows linearly.
+     the durable-write floor (bench/durable_write.c: read the file, write a temporary file beside
+     it, flush it, rename it over the original, flush the folder), and `crudini --set` on the same
+     board file; silent mode opening the configuration without writing (`250`) against /bin/true;
+  2. one edit of board files of growing size against `dd ... conv=fsync` of the same file, to show
+     that a big file costs what copying it durably costs, and that the cost grows linearly; and
+     the memory the largest edit takes.
 
-It exits non-zero when silent mode's median is more than --limit times the floor's, when the cost
-per megabyte of the largest file is not within --linear-factor of the smallest one's, or when a
-run did not leave the board file as it should.
+It exits non-zero when a write's median is more than --write-limit times the durable floor's, an
+open without a write more than --open-limit times /bin/true's, the largest edit more than
+--big-limit times dd's, its memory beyond start-up more than --memory-limit times the file, when
+the cost per megabyte of the largest file is not within --linear-factor of the smallest one's, or
+when a run did not leave the board file as it should.
 
 Standard library only. Usage: bench/silent_mode.py [build/linux/VentrelConf] [options]
 """
@@ -19,6 +25,7 @@ import random
 import re
 import shutil
 import statistics
+import subprocess
 import sys
 import tempfile
 import time
@@ -27,6 +34,7 @@ PRODUCT_FOLDER = "Zorvik - LAN PANORAMIC"
 BOARD_NAME = "VENTREL_DLL.INI"
 CATALOGUE_NAME = "VentrelConf.ini"
 MIB = 1024 * 1024
+GNU_TIME = "/usr/bin/time"
 
 CATALOGUE_TEXT = (
     "; Models this installation offers, and the brand of the local layout.\r\n"
@@ -140,14 +148,17 @@ def ms(seconds):
     return seconds * 1000.0
 
 
-def time_small_edit(args, root, true_path, crudini):
+def time_small_edit(args, root, tools, crudini):
     layout = Layout(os.path.join(root, "small"), args.exe)
     write_bytes(layout.board, small_board_text())
+    durable_board = os.path.join(root, "durable", BOARD_NAME)
+    os.makedirs(os.path.dirname(durable_board))
+    write_bytes(durable_board, small_board_text())
     crudini_board = os.path.join(root, "crudini", BOARD_NAME)
     os.makedirs(os.path.dirname(crudini_board))
     write_bytes(crudini_board, small_board_text())
 
-    samples = {"floor": [], "silent": [], "start-up": [], "crudini": []}
+    samples = {"true": [], "durable": [], "silent": [], "open": [], "crudini": []}
     crudini_every = max(1, args.runs // args.crudini_runs)
     crudini_model = None
     for i in range(args.runs):
@@ -155,9 +166,10 @@ def time_small_edit(args, root, true_path, crudini):
         # 250 is no model: the program opens the configuration and stops short of writing, which
         # tells its start-up from the write. Status 1 says so.
         commands = [
-            ("floor", [true_path], 0),
+            ("true", [tools.true], 0),
+            ("durable", [tools.durable, durable_board], 0),
             ("silent", [layout.exe, model], 0),
-            ("start-up", [layout.exe, "250"], 1),
+            ("open", [layout.exe, "250"], 1),
         ]
         # Rotate which command goes first, so that none always runs on a warmer cache.
         shift = i % len(commands)
@@ -175,77 +187,129 @@ def time_small_edit(args, root, true_path, crudini):
     if samples["crudini"]:
         check(re.search(rf"^TYPE_SUB\s*=\s*{crudini_model}\s*$", read_bytes(crudini_board), re.M),
               f"crudini did not write {crudini_model}")
+    check(read_bytes(durable_board) == small_board_text(), "the durable floor changed its file")
     check(not layout.temporary_files(), f"left behind: {layout.temporary_files()}")
     return samples
 
 
-def time_big_edits(args, root, true_path):
+def peak_memory_kb(argv):
+    """Peak resident memory of `argv`, from GNU time, which forks it from a small process of its
+    own (a child of this interpreter would count the interpreter's pages). None without it."""
+    if not os.access(GNU_TIME, os.X_OK):
+        return None
+    result = subprocess.run([GNU_TIME, "-f", "%M"] + argv, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, text=True, check=False)
+    lines = result.stderr.strip().splitlines()
+    return int(lines[-1]) if lines and lines[-1].isdigit() else None
+
+
+def time_big_edits(args, root, tools):
     layout = Layout(os.path.join(root, "big"), args.exe)
-    floor = min(timed_run([true_path])[0] for _ in range(max(args.big_runs, 20)))
+    copy = os.path.join(root, "dd", "copy")
+    os.makedirs(os.path.dirname(copy))
+    floor = min(timed_run([tools.true])[0] for _ in range(max(args.big_runs, 20)))
+    dd = [tools.dd, f"if={layout.board}", f"of={copy}", "bs=1M", "conv=fsync", "status=none"]
     results = []
+    memory = None
     for size_mb in args.sizes:
         text = big_board_text(int(size_mb * MIB))
         write_bytes(layout.board, text)
         size = os.path.getsize(layout.board)
-        best = None
+        best = {"silent": None, "dd": None}
         for i in range(args.big_runs):
             model = "301" if i % 2 == 0 else "300"
-            elapsed, status = timed_run([layout.exe, model])
-            check(status == 0, f"silent mode on {size_mb} MB ended with status {status}")
+            runs = [("silent", [layout.exe, model]), ("dd", dd)]
+            for name, argv in runs if i % 2 == 0 else runs[::-1]:
+                elapsed, status = timed_run(argv)
+                check(status == 0, f"{name} on {size_mb} MB ended with status {status}")
+                best[name] = elapsed if best[name] is None else min(best[name], elapsed)
             check(read_bytes(layout.board) == after_write(text, model),
                   f"the {size_mb} MB board file was not edited as expected")
-            best = elapsed if best is None else min(best, elapsed)
         check(not layout.temporary_files(), f"left behind: {layout.temporary_files()}")
-        results.append((size_mb, size, best))
-    return floor, results
+        results.append((size_mb, size, best["silent"], best["dd"]))
+        if size_mb == args.sizes[-1]:
+            written = peak_memory_kb([layout.exe, "301"])
+            opened = peak_memory_kb([layout.exe, "250"])
+            if written is not None and opened is not None:
+                memory = (size, written, opened)
+    return floor, results, memory
+
+
+def median_ratio(samples, name, reference):
+    return statistics.median(samples[name]) / statistics.median(samples[reference])
 
 
 def report_small(args, samples):
-    floor, silent, other = samples["floor"], samples["silent"], samples["crudini"]
-    print(f"Silent mode against the process floor ({args.runs} runs each, crudini {len(other)}):")
-    print(f"  {'':34} {'median ms':>10} {'mean ms':>10}")
+    print(f"Silent mode against its floors ({args.runs} rounds, interleaved; "
+          f"crudini {len(samples['crudini'])}):")
+    print(f"  {'':38} {'median ms':>10} {'mean ms':>10}")
     rows = [
-        ("/bin/true", floor),
-        ("VentrelConf 300|301", silent),
-        ("VentrelConf 250 (nothing written)", samples["start-up"]),
+        ("true", "/bin/true"),
+        ("durable", "durable-write floor"),
+        ("silent", "VentrelConf 300|301"),
+        ("open", "VentrelConf 250 (nothing written)"),
+        ("crudini", "crudini --set"),
     ]
-    if other:
-        rows.append(("crudini --set", other))
-    for name, values in rows:
-        print(f"  {name:34} {ms(statistics.median(values)):10.3f} {ms(statistics.mean(values)):10.3f}")
-    floor_ratio = statistics.median(silent) / statistics.median(floor)
-    print(f"  silent / true    (medians): {floor_ratio:6.2f}x   (limit {args.limit:.2f}x)")
-    if other:
-        print(f"  silent / crudini (medians): {statistics.median(silent) / statistics.median(other):6.3f}x")
-    return floor_ratio
+    for name, label in rows:
+        values = samples[name]
+        if values:
+            print(f"  {label:38} {ms(statistics.median(values)):10.3f} {ms(statistics.mean(values)):10.3f}")
+    ratios = {
+        "write": median_ratio(samples, "silent", "durable"),
+        "open": median_ratio(samples, "open", "true"),
+    }
+    print(f"  write / durable floor (medians): {ratios['write']:6.2f}x   (limit {args.write_limit:.2f}x)")
+    print(f"  250 / true            (medians): {ratios['open']:6.2f}x   (limit {args.open_limit:.2f}x)")
+    print(f"  write / true          (medians): {median_ratio(samples, 'silent', 'true'):6.2f}x")
+    if samples["crudini"]:
+        print(f"  write / crudini       (medians): {median_ratio(samples, 'silent', 'crudini'):6.3f}x")
+    return ratios
 
 
-def report_big(args, floor, results):
-    print(f"\nOne edit of a big board file (best of {args.big_runs}; floor {ms(floor):.3f} ms subtracted):")
-    print(f"  {'size':>8} {'bytes':>10} {'ms':>9} {'net ms':>9} {'ms per MB':>10}")
+def report_big(args, floor, results, memory):
+    print(f"\nOne edit of a big board file against dd conv=fsync of it (best of {args.big_runs} "
+          f"each, interleaved; floor {ms(floor):.3f} ms subtracted per MB):")
+    print(f"  {'size':>8} {'bytes':>10} {'ms':>9} {'dd ms':>9} {'/ dd':>6} {'ms per MB':>10}")
     per_mb = []
-    for size_mb, size, best in results:
-        net = max(best - floor, 0.0)
-        per_mb.append(ms(net) / (size / MIB))
-        print(f"  {size_mb:>5g} MB {size:>10} {ms(best):9.2f} {ms(net):9.2f} {per_mb[-1]:10.2f}")
+    for size_mb, size, best, dd in results:
+        per_mb.append(ms(max(best - floor, 0.0)) / (size / MIB))
+        print(f"  {size_mb:>5g} MB {size:>10} {ms(best):9.2f} {ms(dd):9.2f} {best / dd:5.2f}x "
+              f"{per_mb[-1]:10.2f}")
     growth = per_mb[-1] / per_mb[0] if per_mb[0] > 0 else float("inf")
     linear = 1.0 / args.linear_factor <= growth <= args.linear_factor
+    big_ratio = results[-1][2] / results[-1][3]
+    print(f"  {results[-1][0]:g} MB edit / dd conv=fsync: {big_ratio:.2f}x   (limit {args.big_limit:.2f}x)")
     print(f"  ms per MB at {results[-1][0]:g} MB / at {results[0][0]:g} MB: {growth:.2f} "
           f"-> {'linear' if linear else 'NOT linear'} (within {args.linear_factor:g}x)")
-    return linear
+    memory_ratio = None
+    if memory is None:
+        print(f"  memory: not measured ({GNU_TIME} is missing: apt-get install time)")
+    else:
+        size, written, opened = memory
+        memory_ratio = (written - opened) * 1024 / size
+        print(f"  memory of the {results[-1][0]:g} MB edit: {written} KB peak, {opened} KB for 250; "
+              f"beyond start-up {memory_ratio:.2f}x the file   (limit {args.memory_limit:.2f}x)")
+    return big_ratio, linear, memory_ratio
 
 
 def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("exe", nargs="?", default="build/linux/VentrelConf",
-                        help="the built executable (default: %(default)s)")
-    parser.add_argument("--runs", type=int, default=400, help="runs of true and of silent mode")
+                        help="the built executable (default: %(default)s); the durable floor is "
+                        "bench/ventrel_durable_write in its build folder")
+    parser.add_argument("--runs", type=int, default=400, help="rounds of the small edit")
     parser.add_argument("--crudini-runs", type=int, default=60, help="runs of crudini")
     parser.add_argument("--sizes", type=float, nargs="+", default=[1, 2, 5, 10],
                         help="sizes of the big board files, in MB (MiB), smallest first")
-    parser.add_argument("--big-runs", type=int, default=5, help="runs per big file; the best counts")
-    parser.add_argument("--limit", type=float, default=2.0,
-                        help="largest allowed ratio of silent mode's median to the floor's")
+    parser.add_argument("--big-runs", type=int, default=7, help="runs per big file; the best counts")
+    parser.add_argument("--write-limit", type=float, default=1.15,
+                        help="largest allowed ratio of a write's median to the durable floor's")
+    parser.add_argument("--open-limit", type=float, default=1.5,
+                        help="largest allowed ratio of 250's median to /bin/true's")
+    parser.add_argument("--big-limit", type=float, default=1.5,
+                        help="largest allowed ratio of the largest edit to dd conv=fsync of it")
+    parser.add_argument("--memory-limit", type=float, default=1.25,
+                        help="largest allowed memory of the largest edit beyond start-up, in files")
     parser.add_argument("--linear-factor", type=float, default=2.0,
                         help="how far the per-MB cost of the largest file may stray from the smallest's")
     parser.add_argument("--dir", help="where to lay out the folders (default: the system's temporary folder)")
@@ -253,12 +317,31 @@ def parse_arguments():
     return parser.parse_args()
 
 
+class Tools:
+    """The reference commands, found before anything is timed."""
+
+    def __init__(self, exe):
+        self.true = "/bin/true" if os.path.exists("/bin/true") else shutil.which("true")
+        self.dd = shutil.which("dd")
+        self.durable = os.path.join(os.path.dirname(exe), "bench", "ventrel_durable_write")
+
+    def missing(self):
+        if not os.access(self.durable, os.X_OK):
+            return f"no durable-write floor at {self.durable}: build the bench folder first"
+        if self.true is None or self.dd is None:
+            return "true or dd is missing"
+        return None
+
+
 def main():
     args = parse_arguments()
     if not os.access(args.exe, os.X_OK):
         print(f"no executable at {args.exe}: build it first (cmake --build build/linux)", file=sys.stderr)
         return 2
-    true_path = shutil.which("true") if not os.path.exists("/bin/true") else "/bin/true"
+    tools = Tools(args.exe)
+    if tools.missing():
+        print(tools.missing(), file=sys.stderr)
+        return 2
     crudini = None if args.no_crudini else shutil.which("crudini")
     if not args.no_crudini and crudini is None:
         print("crudini is not installed (apt-get install crudini), or pass --no-crudini", file=sys.stderr)
@@ -267,23 +350,29 @@ def main():
     with tempfile.TemporaryDirectory(prefix="ventrel-bench-", dir=args.dir) as root:
         print(f"{args.exe} in {root}\n")
         try:
-            floor_ratio = report_small(args, time_small_edit(args, root, true_path, crudini))
-            big_floor, results = time_big_edits(args, root, true_path)
-            linear = report_big(args, big_floor, results)
+            ratios = report_small(args, time_small_edit(args, root, tools, crudini))
+            big_ratio, linear, memory_ratio = report_big(args, *time_big_edits(args, root, tools))
         except Failure as failure:
             print(f"\nFAILED: {failure}", file=sys.stderr)
             return 1
 
-    failed = False
-    if floor_ratio > args.limit:
-        print(f"\nFAILED: silent mode takes {floor_ratio:.2f}x the floor (limit {args.limit:.2f}x)")
-        failed = True
+    failures = []
+    if ratios["write"] > args.write_limit:
+        failures.append(f"a write takes {ratios['write']:.2f}x the durable floor (limit {args.write_limit:.2f}x)")
+    if ratios["open"] > args.open_limit:
+        failures.append(f"an open takes {ratios['open']:.2f}x /bin/true (limit {args.open_limit:.2f}x)")
+    if big_ratio > args.big_limit:
+        failures.append(f"the big edit takes {big_ratio:.2f}x dd conv=fsync (limit {args.big_limit:.2f}x)")
+    if memory_ratio is not None and memory_ratio > args.memory_limit:
+        failures.append(f"the big edit takes {memory_ratio:.2f}x the file in memory "
+                        f"(limit {args.memory_limit:.2f}x)")
     if not linear:
-        print(f"\nFAILED: the cost per MB does not stay within {args.linear_factor:g}x as the file grows")
-        failed = True
-    if not failed:
+        failures.append(f"the cost per MB does not stay within {args.linear_factor:g}x as the file grows")
+    for failure in failures:
+        print(f"\nFAILED: {failure}")
+    if not failures:
         print("\nOK")
-    return 1 if failed else 0
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

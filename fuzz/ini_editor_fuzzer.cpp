@@ -1,7 +1,8 @@
 // The INI editor on any content and any names: every edit it accepts keeps its promise (the key
 // reads back as the value, every other lookup as before, nothing outside the edited line changes),
 // and every edit it refuses leaves the content as it was. Both on text and on a file's bytes in
-// whatever encoding they announce.
+// whatever encoding they announce; two entries edited in one pass store what they store one after
+// the other.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
@@ -18,8 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string section = input.ConsumeRandomLengthString(24);
   const std::string key = input.ConsumeRandomLengthString(24);
   const std::string value = input.ConsumeRandomLengthString(48);
+  const std::string key2 = input.ConsumeRandomLengthString(24);
+  const std::string value2 = input.ConsumeRandomLengthString(48);
   const std::string before = input.ConsumeRemainingBytesAsString();
-  const std::string detail = "[" + section + "] " + key + "=" + value + "\n" + before;
+  const std::string detail =
+      "[" + section + "] " + key + "=" + value + ", " + key2 + "=" + value2 + "\n" + before;
 
   std::string text = before;
   if (ventrel::EditIniText(text, value, key, section)) {
@@ -38,6 +42,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the file edit does not read back", detail);
   } else {
     Check(bytes == before, "a refused file edit changed the bytes", detail);
+  }
+
+  // Two entries in one pass store what the same two store one after the other. (Not every pass
+  // that succeeds has two steps that do: a value UTF-16 cannot hold may be replaced by the next.)
+  std::string together = before;
+  if (ventrel::EditIniFile(together, {{key, value}, {key2, value2}}, section)) {
+    std::string one_by_one = before;
+    if (ventrel::EditIniFile(one_by_one, {{key, value}}, section) &&
+        ventrel::EditIniFile(one_by_one, {{key2, value2}}, section)) {
+      Check(one_by_one == together, "two entries at once differ from one after the other", detail);
+    }
+  } else {
+    Check(together == before, "a refused edit of two entries changed the bytes", detail);
   }
   return 0;
 }

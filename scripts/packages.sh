@@ -1,6 +1,6 @@
 # The Debian packages each step needs; sourced by the other scripts.
 # shellcheck disable=SC2034
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev qt6-base-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev qt6-base-dev libxcb1-dev)
 # The dialog needs Qt's display platforms; F1 opens the help page with the desktop's launcher.
 RUN_PACKAGES=(qt6-qpa-plugins xdg-utils)
 TEST_PACKAGES=(clang-format qt6-qpa-plugins xvfb xdotool x11-utils binutils)
@@ -17,5 +17,5 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64
 # Release packages: the installer compiler, the Authenticode signer, and openssl and unzip for the
 # test (a throwaway certificate, the Windows bundle unpacked).
 PACKAGE_PACKAGES=(nsis osslsigncode openssl unzip)
-BENCH_PACKAGES=(python3 crudini g++ xvfb)
+BENCH_PACKAGES=(python3 crudini g++ xvfb time)
 SCREENSHOT_PACKAGES=(qt6-qpa-plugins xvfb xdotool x11-utils imagemagick openbox)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, checks the formatting and runs every test: the suite as it
-# ships, the suite again with AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run
-# of each fuzz target (FUZZ_SECONDS each, 45 by default), a short reliability run and its hostile
-# inputs again against the sanitized build, then the Windows programs' tests under Wine and the
-# release packages, installed and run as their users would.
+# ships, a first build as a contributor makes it (plain CMake and its default generator), the suite
+# again with AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run of each fuzz
+# target (FUZZ_SECONDS each, 45 by default), a short reliability run and its hostile inputs again
+# against the sanitized build, then the Windows programs' tests under Wine and the release
+# packages, installed and run as their users would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -33,6 +34,15 @@ took "build"
 step "tests"
 ctest --preset linux -j2
 took "tests"
+
+# What a contributor types first: no preset, the default generator (Unix Makefiles, whose rules
+# run each command in its own shell and folder, unlike Ninja's), a fresh build folder.
+step "plain CMake build"
+plain=$(mktemp -d)
+cmake -S . -B "$plain" >/dev/null
+cmake --build "$plain" -j2 >/dev/null
+rm -rf "$plain"
+took "plain CMake build"
 
 step "sanitized build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset linux-asan >/dev/null

@@ -15,6 +15,10 @@ enum class ReadResult { kOk, kMissing, kFailed };
 // not have, so it is refused.
 inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{512} << 20;
 
+// Room a read leaves after the content, so that an edit that adds a line or a section grows it
+// where it lies instead of copying a big file to a buffer twice its size.
+inline constexpr std::size_t kEditRoom = 4096;
+
 // How long a writer waits for another one to finish with a file before it gives up.
 inline constexpr std::chrono::milliseconds kLockWait{15000};
 

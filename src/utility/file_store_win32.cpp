@@ -185,7 +185,7 @@ ReadOutcome ReadOnce(const std::wstring& path, std::string& content, FileIdentit
     identity = FileIdentity{};
     return ReadOutcome::kFailed;
   }
-  content.reserve(static_cast<std::size_t>(SizeOf(identity)));
+  content.reserve(static_cast<std::size_t>(SizeOf(identity)) + kEditRoom);
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     DWORD n = 0;

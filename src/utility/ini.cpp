@@ -1,5 +1,6 @@
 #include "utility/ini.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -26,20 +27,9 @@ enum class LineKind { kBlank, kComment, kSection, kKey, kOther };
 
 struct ParsedLine {
   LineKind kind = LineKind::kOther;
-  std::string_view name;        // section name or key, trimmed
-  std::size_t value_begin = 0;  // key lines: the trimmed value, quotes included, as file offsets
-  std::size_t value_end = 0;
-};
-
-// Where a key is, or where it would go.
-struct Location {
-  bool section_found = false;
-  bool key_found = false;
-  std::size_t value_begin = 0;
-  std::size_t value_end = 0;
-  bool quoted = false;          // the value stands between a matching pair of quotes
-  std::size_t insert_at = 0;    // start of the line after the section's last entry
-  bool needs_line_end = false;  // that entry is the file's last line and has no line end
+  std::string_view name;       // section name or key, trimmed
+  std::size_t area_begin = 0;  // key lines: what follows the '=' up to the line end, as file
+  std::size_t area_end = 0;    // offsets; the value is that text without its blanks
 };
 
 std::size_t BodyStart(std::string_view text) {
@@ -64,6 +54,23 @@ class LineCursor {
     }
     pos_ = line.next;
     return true;
+  }
+
+  // Skips to the next line whose first byte other than blanks is `c`. A search for the byte alone
+  // goes through a big file many times faster than taking its lines one by one.
+  void SkipToLineStartingWith(char c) {
+    for (std::size_t at = text_.find(c, pos_); at != std::string_view::npos;
+         at = text_.find(c, at + 1)) {
+      std::size_t begin = at;
+      while (begin > pos_ && (text_[begin - 1] == ' ' || text_[begin - 1] == '\t')) {
+        --begin;
+      }
+      if (begin == pos_ || text_[begin - 1] == '\n') {
+        pos_ = begin;
+        return;
+      }
+    }
+    pos_ = text_.size();
   }
 
  private:
@@ -97,12 +104,8 @@ ParsedLine ParseLine(std::string_view text, const Line& line) {
   }
   parsed.kind = LineKind::kKey;
   parsed.name = TrimBlanks(raw.substr(0, eq));
-  const std::string_view after = raw.substr(eq + 1);
-  const std::string_view value = TrimBlanks(after);
-  const std::size_t lead =
-      value.empty() ? 0 : static_cast<std::size_t>(value.data() - after.data());
-  parsed.value_begin = line.begin + eq + 1 + lead;
-  parsed.value_end = parsed.value_begin + value.size();
+  parsed.area_begin = line.begin + eq + 1;
+  parsed.area_end = line.end;
   return parsed;
 }
 
@@ -111,35 +114,68 @@ bool IsQuoted(std::string_view value) {
          value.back() == value.front();
 }
 
-Location Locate(std::string_view text, std::string_view section, std::string_view key) {
-  Location where;
+// Where a key stands: what follows its '=' up to the line end.
+struct KeySpot {
+  bool found = false;
+  std::size_t area_begin = 0;
+  std::size_t area_end = 0;
+};
+
+// What one pass over a text finds of a section and of the keys a read or a write asks for.
+struct SectionScan {
+  bool section_found = false;
+  std::size_t insert_at = 0;    // start of the line after the section's last entry
+  bool needs_line_end = false;  // that entry is the file's last line and has no line end
+  std::vector<KeySpot> keys;    // one per key asked for, in the same order
+};
+
+// Reads the lines of the first section of the name, and no further once every key is found: the
+// rest of the file is never looked at.
+SectionScan ScanSection(std::string_view text, std::string_view section,
+                        const std::vector<std::string_view>& keys) {
+  SectionScan scan;
+  scan.keys.resize(keys.size());
+  std::size_t missing = keys.size();
   bool inside = false;
   LineCursor cursor(text);
-  for (Line line; cursor.Next(line);) {
+  for (Line line;;) {
+    // Only a line that starts with '[' can open a section: outside the one looked for, no other
+    // line needs reading, which makes the pass over a big file's other sections cheap.
+    if (!inside) {
+      cursor.SkipToLineStartingWith('[');
+    }
+    if (!cursor.Next(line)) {
+      break;
+    }
     const ParsedLine parsed = ParseLine(text, line);
     if (parsed.kind == LineKind::kSection) {
-      if (where.section_found) {
+      if (scan.section_found) {
         break;  // only the first section of a name counts
       }
       inside = EqualsIgnoreAsciiCase(parsed.name, section);
-      where.section_found = inside;
+      scan.section_found = inside;
     }
     if (!inside) {
       continue;
     }
-    if (parsed.kind == LineKind::kKey && EqualsIgnoreAsciiCase(parsed.name, key)) {
-      where.key_found = true;
-      where.value_begin = parsed.value_begin;
-      where.value_end = parsed.value_end;
-      where.quoted = IsQuoted(text.substr(where.value_begin, where.value_end - where.value_begin));
-      return where;
+    if (parsed.kind == LineKind::kKey) {
+      for (std::size_t i = 0; i < keys.size(); ++i) {
+        KeySpot& spot = scan.keys[i];
+        if (!spot.found && EqualsIgnoreAsciiCase(parsed.name, keys[i])) {
+          spot = KeySpot{true, parsed.area_begin, parsed.area_end};
+          --missing;
+        }
+      }
+      if (missing == 0 && !keys.empty()) {
+        return scan;  // where a new line would go no longer matters
+      }
     }
     if (parsed.kind != LineKind::kBlank && parsed.kind != LineKind::kComment) {
-      where.insert_at = line.next;
-      where.needs_line_end = text[line.next - 1] != '\n';
+      scan.insert_at = line.next;
+      scan.needs_line_end = text[line.next - 1] != '\n';
     }
   }
-  return where;
+  return scan;
 }
 
 std::string_view Unquote(std::string_view value) {
@@ -181,6 +217,148 @@ std::string EncodeValue(std::string_view value) {
   return needs_quotes ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
+// The value as it reads from what follows a key's '='.
+std::string_view ValueIn(std::string_view area) {
+  return Unquote(TrimBlanks(area));
+}
+
+// Stores `value` in what follows a key's '=', as a read would then find it: inside the quotes when
+// the value stands in quotes (the reader takes every byte there as it stands), encoded otherwise;
+// the blanks around it stay. An empty value leaves its blanks after the next one stored, as a
+// reader that trims them finds the value right after the '='.
+void StoreValue(std::string& area, std::string_view value) {
+  const std::string_view current = TrimBlanks(area);
+  const std::size_t begin =
+      current.empty() ? 0 : static_cast<std::size_t>(current.data() - area.data());
+  if (IsQuoted(current)) {
+    area.replace(begin + 1, current.size() - 2, value);
+  } else {
+    area.replace(begin, current.size(), EncodeValue(value));
+  }
+}
+
+// One entry with its names and value in the text the file holds.
+struct TextEntry {
+  std::string key;
+  std::string value;
+};
+
+// One key of a write, whatever the spelling of the entries that name it: what follows its '=' as
+// the entries leave it, and whether it already stands in the section or gets a line of its own.
+struct KeyEdit {
+  std::string_view key;
+  KeySpot spot;
+  std::string area;
+};
+
+// A stretch of the text replaced by new text.
+struct Splice {
+  std::size_t at = 0;
+  std::size_t length = 0;
+  std::string text;
+};
+
+// Applies splices, in order and apart from each other, as one replacement of the stretch that
+// holds them all: the content after it moves once, and not at all when the sizes match, as when
+// one model replaces another.
+void ApplySplices(std::string& content, const std::vector<Splice>& splices) {
+  if (splices.empty()) {
+    return;
+  }
+  const std::size_t first = splices.front().at;
+  const std::size_t last = splices.back().at + splices.back().length;
+  std::string stretch;
+  std::size_t pos = first;
+  for (const Splice& splice : splices) {
+    stretch.append(content, pos, splice.at - pos);
+    stretch += splice.text;
+    pos = splice.at + splice.length;
+  }
+  content.replace(first, last - first, stretch);
+}
+
+// The new lines of the keys that do not stand in the section yet, in the order the entries first
+// name them, each as the entries leave it.
+std::string NewKeyLines(const std::vector<KeyEdit>& edits, std::string_view line_end) {
+  std::string lines;
+  for (const KeyEdit& edit : edits) {
+    if (!edit.spot.found) {
+      lines.append(edit.key).append("=").append(edit.area).append(line_end);
+    }
+  }
+  return lines;
+}
+
+// The edit of one section's keys on text, in one pass over it: every entry in order, as if each
+// were stored on what the one before left. kUnchanged, with `content` untouched, when every entry
+// already reads back as its value; kFailed, untouched too, when one cannot be stored as such.
+EditResult EditText(std::string& content, const std::vector<TextEntry>& entries,
+                    std::string_view section) {
+  std::vector<std::string_view> keys;
+  for (const TextEntry& entry : entries) {
+    keys.push_back(entry.key);
+  }
+  const SectionScan scan = ScanSection(content, section, keys);
+  bool stored = true;
+  bool storable = true;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const KeySpot& spot = scan.keys[i];
+    stored = stored && spot.found &&
+             ValueIn(std::string_view(content).substr(
+                 spot.area_begin, spot.area_end - spot.area_begin)) == entries[i].value;
+    storable = storable && IsStorable(entries[i].value, entries[i].key, section);
+  }
+  if (stored) {
+    return EditResult::kUnchanged;  // leave the file and its time stamp alone
+  }
+  if (!storable) {
+    return EditResult::kFailed;
+  }
+
+  std::vector<KeyEdit> edits;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    auto same_key = [&](const KeyEdit& edit) {
+      return EqualsIgnoreAsciiCase(edit.key, entries[i].key);
+    };
+    auto edit = std::find_if(edits.begin(), edits.end(), same_key);
+    if (edit == edits.end()) {
+      const KeySpot& spot = scan.keys[i];
+      const std::string area =
+          spot.found ? content.substr(spot.area_begin, spot.area_end - spot.area_begin) : "";
+      edit = edits.insert(edits.end(), KeyEdit{entries[i].key, spot, area});
+    }
+    StoreValue(edit->area, entries[i].value);
+  }
+
+  std::vector<Splice> splices;
+  for (const KeyEdit& edit : edits) {
+    if (edit.spot.found) {
+      splices.push_back(
+          {edit.spot.area_begin, edit.spot.area_end - edit.spot.area_begin, edit.area});
+    }
+  }
+  std::sort(splices.begin(), splices.end(),
+            [](const Splice& a, const Splice& b) { return a.at < b.at; });
+  const std::string line_end(LineEndOf(content));
+  const std::string new_lines = NewKeyLines(edits, line_end);
+  // A last line that ends in a bare CR reads as if the CR were its line end: an LF completes it,
+  // where a whole line end would leave the CR in its value.
+  const std::string last_line_end = content.ends_with('\r') ? "\n" : line_end;
+  if (scan.section_found) {
+    if (!new_lines.empty()) {
+      splices.push_back(
+          {scan.insert_at, 0, (scan.needs_line_end ? last_line_end : "") + new_lines});
+    }
+    ApplySplices(content, splices);
+    return EditResult::kChanged;
+  }
+  if (!content.empty() && content.back() != '\n' && content.size() > BodyStart(content)) {
+    content += last_line_end;
+  }
+  content.append("[").append(section).append("]").append(line_end).append(new_lines);
+  return EditResult::kChanged;
+}
+
 }  // namespace
 
 int ParseProfileInt(std::string_view value, int default_value) {
@@ -212,11 +390,11 @@ int ParseProfileInt(std::string_view value, int default_value) {
 
 bool FindIniValue(std::string_view content, std::string_view key, std::string_view section,
                   std::string& value) {
-  const Location where = Locate(content, section, key);
-  if (!where.key_found) {
+  const KeySpot spot = ScanSection(content, section, {key}).keys.front();
+  if (!spot.found) {
     return false;
   }
-  value = Unquote(content.substr(where.value_begin, where.value_end - where.value_begin));
+  value = ValueIn(content.substr(spot.area_begin, spot.area_end - spot.area_begin));
   return true;
 }
 
@@ -225,40 +403,11 @@ bool EditIniText(std::string& content, std::string_view value, std::string_view 
   if (!IsStorable(value, key, section)) {
     return false;
   }
-  const Location where = Locate(content, section, key);
-  if (where.key_found && where.quoted) {
-    // Inside the quotes the reader takes every byte as it stands.
-    content.replace(where.value_begin + 1, where.value_end - where.value_begin - 2, value);
-    return true;
-  }
-  const std::string encoded = EncodeValue(value);
-  if (where.key_found) {
-    content.replace(where.value_begin, where.value_end - where.value_begin, encoded);
-    return true;
-  }
-  const std::string line_end(LineEndOf(content));
-  const std::string key_line = std::string(key) + "=" + encoded + line_end;
-  // A last line that ends in a bare CR reads as if the CR were its line end: an LF completes it,
-  // where a whole line end would leave the CR in its value.
-  const std::string last_line_end = content.ends_with('\r') ? "\n" : line_end;
-  if (where.section_found) {
-    content.insert(where.insert_at, (where.needs_line_end ? last_line_end : "") + key_line);
-    return true;
-  }
-  if (!content.empty() && content.back() != '\n' && content.size() > BodyStart(content)) {
-    content += last_line_end;
-  }
-  content += "[" + std::string(section) + "]" + line_end + key_line;
+  EditText(content, {TextEntry{std::string(key), std::string(value)}}, section);
   return true;
 }
 
 namespace {
-
-// An entry with its names and value converted to the text a file of the given encoding holds.
-struct TextEntry {
-  std::string key;
-  std::string value;
-};
 
 bool ToFileText(std::string_view narrow, FileEncoding encoding, std::string& text) {
   if (encoding == FileEncoding::k8Bit) {
@@ -268,16 +417,36 @@ bool ToFileText(std::string_view narrow, FileEncoding encoding, std::string& tex
   return Utf8FromNarrow(narrow, text);
 }
 
-// True when every entry already reads back as its value: the file then needs no replacing.
-bool AlreadyStored(std::string_view bytes, const std::vector<IniEntry>& entries,
-                   std::string_view section) {
-  for (const IniEntry& entry : entries) {
-    std::string stored;
-    if (!FindIniFileValue(bytes, entry.key, section, stored) || stored != entry.value) {
-      return false;
+// The editing rules on a file's bytes, in whatever encoding they are: the entries are converted to
+// the file's text, an 8-bit file is edited where it lies, a UTF-16 one as UTF-8 text.
+EditResult EditFileBytes(std::string& bytes, const std::vector<IniEntry>& entries,
+                         std::string_view section) {
+  if (entries.empty()) {
+    return EditResult::kUnchanged;
+  }
+  const FileEncoding encoding = DetectEncoding(bytes);
+  std::string text_section;
+  std::vector<TextEntry> text_entries(entries.size());
+  if (!ToFileText(section, encoding, text_section)) {
+    return EditResult::kFailed;
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!ToFileText(entries[i].key, encoding, text_entries[i].key) ||
+        !ToFileText(entries[i].value, encoding, text_entries[i].value)) {
+      return EditResult::kFailed;
     }
   }
-  return true;
+  if (encoding == FileEncoding::k8Bit) {
+    return EditText(bytes, text_entries, text_section);
+  }
+  std::string text;
+  std::string tail;
+  DecodeUtf16(bytes, encoding, text, tail);
+  const EditResult edited = EditText(text, text_entries, text_section);
+  if (edited != EditResult::kChanged) {
+    return edited;
+  }
+  return EncodeUtf16(text, encoding, tail, bytes) ? EditResult::kChanged : EditResult::kFailed;
 }
 
 }  // namespace
@@ -303,34 +472,7 @@ bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_
 
 bool EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
                  std::string_view section) {
-  const FileEncoding encoding = DetectEncoding(bytes);
-  std::string text_section;
-  std::vector<TextEntry> text_entries(entries.size());
-  // Everything is checked first, so that a refused entry leaves no earlier one stored.
-  if (!ToFileText(section, encoding, text_section)) {
-    return false;
-  }
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    TextEntry& converted = text_entries[i];
-    if (!ToFileText(entries[i].key, encoding, converted.key) ||
-        !ToFileText(entries[i].value, encoding, converted.value) ||
-        !IsStorable(converted.value, converted.key, text_section)) {
-      return false;
-    }
-  }
-  if (encoding == FileEncoding::k8Bit) {
-    for (const TextEntry& entry : text_entries) {
-      EditIniText(bytes, entry.value, entry.key, text_section);
-    }
-    return true;
-  }
-  std::string text;
-  std::string tail;
-  DecodeUtf16(bytes, encoding, text, tail);
-  for (const TextEntry& entry : text_entries) {
-    EditIniText(text, entry.value, entry.key, text_section);
-  }
-  return EncodeUtf16(text, encoding, tail, bytes);
+  return EditFileBytes(bytes, entries, section) != EditResult::kFailed;
 }
 
 bool CIni::Donne(std::string& out, std::string_view key, std::string_view default_value,
@@ -359,12 +501,8 @@ bool CIni::Affecte(std::string_view value, std::string_view key, std::string_vie
 
 bool CIni::Affecte(const std::vector<IniEntry>& entries, std::string_view section,
                    const std::string& file) {
-  return UpdateWholeFile(file, [&](std::string& content) {
-    if (AlreadyStored(content, entries, section)) {
-      return EditResult::kUnchanged;  // leave the file and its time stamp alone
-    }
-    return EditIniFile(content, entries, section) ? EditResult::kChanged : EditResult::kFailed;
-  });
+  return UpdateWholeFile(
+      file, [&](std::string& content) { return EditFileBytes(content, entries, section); });
 }
 
 }  // namespace ventrel

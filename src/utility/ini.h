@@ -76,8 +76,9 @@ bool FindIniValue(std::string_view content, std::string_view key, std::string_vi
 bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_view section,
                       std::string& value);
 
-// The editing rules on a file's bytes: stores every entry in order, keeping the file's encoding.
-// False, with `bytes` untouched, when any name or value cannot be stored as such.
+// The editing rules on a file's bytes: stores every entry in order, in one pass over them, keeping
+// the file's encoding. True, with `bytes` untouched, when every entry already reads back as its
+// value; otherwise false, untouched too, when any name or value cannot be stored as such.
 bool EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
                  std::string_view section);
 

@@ -13,6 +13,9 @@ cleanup() {
   if [ -n "$program" ]; then
     kill "$program" 2>/dev/null || true
   fi
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill -CONT "$XVFB_PID" 2>/dev/null || true  # a stopped server would never hear the TERM
+  fi
   stop_xvfb
   rm -rf "$work"
 }
@@ -54,13 +57,13 @@ start() {
   program=$!
 }
 
-# Waits for the program to end; sets status.
+# Waits for the program to end, 10 s at most unless told; sets status.
 finish() {
-  local waited=0
+  local waited=0 limit=$((${1:-10} * 20))
   while kill -0 "$program" 2>/dev/null; do
     sleep 0.05
     waited=$((waited + 1))
-    [ $waited -lt 200 ] || fail "the program did not end"
+    [ $waited -lt $limit ] || fail "the program did not end"
   done
   status=0
   wait "$program" || status=$?
@@ -179,6 +182,39 @@ case "$case_name" in
     finish
     expect_status 1
     expect_err "VentrelConf: Error: CUsbConfDlg::SetModel improper value!"
+    expect_board_unchanged
+    ;;
+  display_that_does_not_answer)
+    lay_board '[BOARD]\nTYPE=200\n'
+    start_xvfb
+    kill -STOP "$XVFB_PID"  # its socket still takes connections, and nothing answers them
+    start
+    finish 20
+    expect_status 2
+    expect_err "VentrelConf: the dialog cannot be shown: Qt cannot open the display $DISPLAY."
+    expect_board_unchanged
+    ;;
+  wayland_without_a_compositor)
+    lay_board '[BOARD]\nTYPE=200\n'
+    unset DISPLAY
+    export WAYLAND_DISPLAY=wayland-nowhere
+    start
+    finish
+    expect_status 2
+    expect_err "VentrelConf: the dialog cannot be shown: Qt cannot open the display wayland-nowhere."
+    ;;
+  platform_plugin_that_does_not_load)
+    # Found where Qt looks, yet no library: only Qt itself can find out, and its fatal message
+    # must end the program as cleanly as the check would have.
+    start_xvfb
+    lay_board '[BOARD]\nTYPE=200\n'
+    mkdir "$work/platforms"
+    : >"$work/platforms/libqbroken.so"
+    export QT_QPA_PLATFORM=broken QT_QPA_PLATFORM_PLUGIN_PATH="$work/platforms"
+    start
+    finish
+    expect_status 2
+    expect_err "VentrelConf: the dialog cannot be shown: Qt cannot open the display $DISPLAY."
     expect_board_unchanged
     ;;
   without_the_module)

@@ -61,6 +61,7 @@ TEST(IniPropertyTest, EveryFileEditKeepsThePromiseInEachEncoding) {
   for (const FileEncoding encoding :
        {FileEncoding::k8Bit, FileEncoding::kUtf16Le, FileEncoding::kUtf16Be}) {
     int edited = 0;
+    int paired = 0;
     for (int seed = 1; seed <= kSeeds / 4; ++seed) {
       std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
       std::string text = test::RandomIniText(random);
@@ -86,8 +87,22 @@ TEST(IniPropertyTest, EveryFileEditKeepsThePromiseInEachEncoding) {
       ASSERT_TRUE(FindIniFileValue(after, key, section, read_back)) << "seed " << seed;
       ASSERT_EQ(read_back, value) << "seed " << seed;
       ++edited;
+
+      // Two entries in one pass store what the same two store one after the other.
+      const std::string key2 = test::RandomName(random);
+      const std::string value2 = test::RandomValue(random);
+      std::string together = before;
+      if (!EditIniFile(together, {{key, value}, {key2, value2}}, section)) {
+        ASSERT_EQ(together, before) << "seed " << seed;
+        continue;
+      }
+      if (EditIniFile(after, {{key2, value2}}, section)) {
+        ASSERT_EQ(together, after) << "seed " << seed << " encoding " << static_cast<int>(encoding);
+        paired += together != before ? 1 : 0;
+      }
     }
     EXPECT_GT(edited, kSeeds / 16) << "encoding " << static_cast<int>(encoding);
+    EXPECT_GT(paired, kSeeds / 32) << "encoding " << static_cast<int>(encoding);
   }
 }
 

@@ -14,8 +14,8 @@ extern "C" __attribute__((visibility("default"))) ventrel::FrontEnd* VentrelOpen
   try {
     if (version != ventrel::kFrontEndVersion) {
       why = ventrel::texts::kOtherVersion;
-    } else if (ventrel::QtStarts(why)) {
-      front_end = new ventrel::QtFrontEnd;
+    } else {
+      front_end = ventrel::OpenQtFrontEnd(why).release();
     }
   } catch (const std::exception&) {
     why = ventrel::texts::kQtFailed;

@@ -1,44 +1,27 @@
 #include "ui/qt/qt_front_end.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "app/texts.h"
+#include "app/ventrel_conf.h"
 #include "ui/qt/application_icon.h"
+#include "ui/qt/display_check.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/model_selection_dialog.h"
 #include "ui/qt/texts.h"
+#include "utility/platform.h"
 #include "utility/text.h"
 
 namespace ventrel {
 namespace {
 
 // A display that has not answered by then counts as none.
-constexpr int kProbeTimeoutMs = 10000;
-constexpr int kProbeStatusStarted = 0;
-
-[[noreturn]] void ProbeInChild() {
-  // Qt's own complaints and a core file would only add noise: the parent says what went wrong.
-  const int null = ::open("/dev/null", O_WRONLY);
-  if (null >= 0) {
-    ::dup2(null, STDERR_FILENO);
-  }
-  const rlimit no_core{0, 0};
-  ::setrlimit(RLIMIT_CORE, &no_core);
-  int argc = 1;
-  char name[] = "VentrelConf";
-  char* argv[] = {name, nullptr};
-  const QGuiApplication probe(argc, argv);
-  ::_exit(kProbeStatusStarted);
-}
+constexpr std::chrono::milliseconds kDisplayTimeout{10000};
 
 std::string DisplayName() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -50,9 +33,45 @@ std::string DisplayName() {
   return {};
 }
 
+std::string DisplayFailure() {
+  return FormatMessage(texts::kDisplayFailed, DisplayName());
+}
+
+QtMessageHandler g_before_startup = nullptr;
+
+void EndOnFatalStartupMessage(QtMsgType type, const QMessageLogContext& context,
+                              const QString& message) {
+  if (type != QtFatalMsg) {
+    if (g_before_startup != nullptr) {
+      g_before_startup(type, context, message);
+    }
+    return;
+  }
+  const std::string line =
+      ApplicationName() + ": " + FormatMessage(texts::kNoDialog, DisplayFailure()) + "\n";
+  [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+  ::_exit(CVentrelConf::kNoDialog);
+}
+
 }  // namespace
 
+StartupGuard::StartupGuard() : previous_(qInstallMessageHandler(EndOnFatalStartupMessage)) {
+  g_before_startup = previous_;
+}
+
+StartupGuard::~StartupGuard() {
+  Release();
+}
+
+void StartupGuard::Release() {
+  if (!released_) {
+    released_ = true;
+    qInstallMessageHandler(previous_);
+  }
+}
+
 QtFrontEnd::QtFrontEnd() : application_(argc_, argv_) {
+  startup_guard_.Release();
   QApplication::setWindowIcon(ApplicationIcon());
 }
 
@@ -77,36 +96,13 @@ void QtFrontEnd::RunModal(CVentrelConfDlg& dialog) {
   }
 }
 
-bool QtStarts(std::string& reason) {
-  std::fflush(nullptr);  // nothing buffered may be written twice
-  const pid_t child = ::fork();
-  if (child < 0) {
-    reason = texts::kQtFailed;
-    return false;
+std::unique_ptr<FrontEnd> OpenQtFrontEnd(std::string& reason) {
+  DisplayCheck check;  // its connection stays open until Qt has its own
+  if (!check.Answered(kDisplayTimeout)) {
+    reason = DisplayFailure();
+    return nullptr;
   }
-  if (child == 0) {
-    ProbeInChild();
-  }
-  int status = 0;
-  const timespec pause{0, 2'000'000};
-  for (int waited_ms = 0; waited_ms < kProbeTimeoutMs; waited_ms += 2) {
-    const pid_t done = ::waitpid(child, &status, WNOHANG);
-    if (done == child) {
-      if (WIFEXITED(status) && WEXITSTATUS(status) == kProbeStatusStarted) {
-        return true;
-      }
-      reason = FormatMessage(texts::kDisplayFailed, DisplayName());
-      return false;
-    }
-    if (done < 0) {
-      break;
-    }
-    ::nanosleep(&pause, nullptr);
-  }
-  ::kill(child, SIGKILL);
-  ::waitpid(child, &status, 0);
-  reason = FormatMessage(texts::kDisplayFailed, DisplayName());
-  return false;
+  return std::make_unique<QtFrontEnd>();
 }
 
 }  // namespace ventrel

@@ -3,15 +3,34 @@
 #pragma once
 
 #include <QApplication>
+#include <QtGlobal>
+#include <memory>
 #include <string>
 
 #include "app/front_end.h"
 
 namespace ventrel {
 
+// While the application object is being made: a Qt that cannot start after all would abort the
+// process (a core file, no word of why), so its fatal message ends the program instead, with the
+// line and status of a display that does not open.
+class StartupGuard {
+ public:
+  StartupGuard();
+  StartupGuard(const StartupGuard&) = delete;
+  StartupGuard& operator=(const StartupGuard&) = delete;
+  ~StartupGuard();
+  // Qt has started: its messages go where they went before.
+  void Release();
+
+ private:
+  QtMessageHandler previous_;
+  bool released_ = false;
+};
+
 class QtFrontEnd final : public FrontEnd {
  public:
-  // Creates the application object; only after QtStarts() has said it can.
+  // Creates the application object; only once a display has answered (OpenQtFrontEnd).
   QtFrontEnd();
   QtFrontEnd(const QtFrontEnd&) = delete;
   QtFrontEnd& operator=(const QtFrontEnd&) = delete;
@@ -21,6 +40,7 @@ class QtFrontEnd final : public FrontEnd {
   void RunModal(CVentrelConfDlg& dialog) override;
 
  private:
+  StartupGuard startup_guard_;  // made before the application object
   // Qt keeps references to both for the application object's lifetime. The user's arguments
   // are not handed over: no option of the program may change what Qt does.
   int argc_ = 1;
@@ -29,8 +49,8 @@ class QtFrontEnd final : public FrontEnd {
   QApplication application_;
 };
 
-// True when Qt can open a display platform. Qt ends the whole process when none starts, and has
-// no way to ask first, so a child process tries; `reason` says why not.
-bool QtStarts(std::string& reason);
+// The front end, once a display platform Qt would use has answered (see DisplayCheck); nullptr,
+// with `reason` set, when none does.
+std::unique_ptr<FrontEnd> OpenQtFrontEnd(std::string& reason);
 
 }  // namespace ventrel
