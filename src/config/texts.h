@@ -18,5 +18,10 @@ inline constexpr std::string_view kNoDisplayName = "ECHEC";
 inline constexpr std::string_view kFileNotFound = "File %s not found !";
 inline constexpr std::string_view kImproperModel = "Error: CUsbConfDlg::SetModel improper value!";
 inline constexpr std::string_view kWriteFailed = "Error: the file %s could not be written!";
+// Why, when the system tells: appended to kWriteFailed after a space.
+inline constexpr std::string_view kWriteFailedHeldOpen = "Another program holds it open.";
+inline constexpr std::string_view kWriteFailedNoPermission =
+    "You do not have permission to change it or its folder.";
+inline constexpr std::string_view kWriteFailedDiskFull = "The disk is full.";
 
 }  // namespace ventrel::texts

@@ -17,6 +17,22 @@ std::string InDataFolder(const std::string& folder, std::string_view name) {
   return folder + kPathSeparator + std::string(name);
 }
 
+std::string WriteFailedMessage(const std::string& path, WriteFailure failure) {
+  std::string message = FormatMessage(texts::kWriteFailed, path);
+  switch (failure) {
+    case WriteFailure::kHeldOpen:
+      return message + " " + std::string(texts::kWriteFailedHeldOpen);
+    case WriteFailure::kNoPermission:
+      return message + " " + std::string(texts::kWriteFailedNoPermission);
+    case WriteFailure::kDiskFull:
+      return message + " " + std::string(texts::kWriteFailedDiskFull);
+    case WriteFailure::kNone:
+    case WriteFailure::kOther:
+      break;
+  }
+  return message;
+}
+
 }  // namespace
 
 CVentrelConfDlg::CVentrelConfDlg() {
@@ -78,12 +94,13 @@ bool CVentrelConfDlg::SetModel(ModelCode code) {
   }
   entries.push_back({texts::kTypeKey, type});
   CIni ini;
-  const bool written =
-      context_.has_data_folder && ini.Affecte(entries, texts::kBoardSection, context_.board_path);
+  const WriteResult written = context_.has_data_folder
+                                  ? ini.Affecte(entries, texts::kBoardSection, context_.board_path)
+                                  : WriteResult{WriteFailure::kOther};
   if (!written) {
-    ShowErrorBox(FormatMessage(texts::kWriteFailed, context_.board_path));
+    ShowErrorBox(WriteFailedMessage(context_.board_path, written.failure));
   }
-  return written;
+  return static_cast<bool>(written);
 }
 
 }  // namespace ventrel

@@ -34,7 +34,7 @@ bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate)
   return true;
 }
 
-bool ReplaceWholeFile(const std::string& path, const std::string& content) {
+WriteResult ReplaceWholeFile(const std::string& path, const std::string& content) {
   return UpdateWholeFile(path, [&content](std::string& current) {
     current = content;
     return EditResult::kChanged;

@@ -32,6 +32,21 @@ ReadResult ReadWholeFile(const std::string& path, std::string& content);
 
 enum class EditResult { kChanged, kUnchanged, kFailed };
 
+// Why a write failed, as far as the system tells it: what a user can act upon.
+enum class WriteFailure {
+  kNone,
+  kOther,         // nothing the user can act upon (a bad path, an I/O error, an edit refused)
+  kHeldOpen,      // another program holds the file (or our lock) and does not let go
+  kNoPermission,  // the file is read-only, or the user may not change it or its folder
+  kDiskFull,
+};
+
+// True when written. Converts to bool implicitly: most callers only ask whether it worked.
+struct WriteResult {
+  WriteFailure failure = WriteFailure::kNone;
+  operator bool() const { return failure == WriteFailure::kNone; }  // NOLINT
+};
+
 // Changes a file's content in place (empty when there is no file) and tells what it did.
 using FileEdit = std::function<EditResult(std::string& content)>;
 
@@ -41,7 +56,14 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   for the file on Windows), waiting at most `lock_wait` for it;
 // - the replacement is atomic: a temporary file in the same folder, created exclusively (never
 //   through a link someone planted), receives the content, is flushed to disk and renamed over the
-//   original, keeping its permissions and owner;
+//   original, keeping its permissions and owner (on Windows: its attributes and its access-control
+//   list, protected or not; the owner becomes the writer, and where the list cannot be read or set
+//   the replacement has the folder's inherited one, as a new file would);
+// - only when that replacement is refused although the file itself may be written (Windows: another
+//   program holds the file open, sharing it for writing; both: the folder refuses new files), the
+//   content is written in place as the profile functions write it: one write from the start, then
+//   truncated and flushed, on the same file, still under the lock and after the same checks. That
+//   write is not atomic: a crash in the middle of it can leave a torn file;
 // - when someone who does not take the lock changes or replaces the file between the read and the
 //   replacement, `edit` runs again on the new content (a few times at most), so their change is
 //   never lost; on POSIX this holds even in the instant of the replacement, on Windows up to the
@@ -52,15 +74,16 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 // user, to root or to the owner of the file it leads to: a link another user planted is refused.
 // A read-only file is not replaced, and neither is one whose owner or group the replacement could
 // not keep. On any failure the original stays untouched, no temporary file is left, and the result
-// is false.
-bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
-                     std::chrono::milliseconds lock_wait = kLockWait);
+// tells why.
+WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                            std::chrono::milliseconds lock_wait = kLockWait);
 
 // Replaces the file's content as UpdateWholeFile does, whatever it held.
-bool ReplaceWholeFile(const std::string& path, const std::string& content);
+WriteResult ReplaceWholeFile(const std::string& path, const std::string& content);
 
 // For tests: `hook` runs in each write just before the new file goes into the original's place,
-// after every check, where a rename of someone else's can still be under way (nullptr removes it).
+// after every check, where a rename of someone else's can still be under way, and on POSIX again
+// before each exchange that puts someone else's file back (nullptr removes it).
 void SetBeforeReplacementHook(std::function<void()> hook);
 
 // The temporary files of a write to `file_name` are named "." + file_name + ".vctmp-" and six

@@ -30,6 +30,24 @@ constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 // The kernel's own limit on a chain of links.
 constexpr int kMaxLinkHops = 40;
 
+// What a failed call's error tells the user.
+WriteFailure FailureOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return WriteFailure::kNoPermission;
+    case ENOSPC:
+    case EDQUOT:
+      return WriteFailure::kDiskFull;
+    case EBUSY:
+    case ETXTBSY:
+      return WriteFailure::kHeldOpen;
+    default:
+      return WriteFailure::kOther;
+  }
+}
+
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd = -1) : fd_(fd) {}
@@ -225,12 +243,13 @@ bool InheritFrom(const std::string& target, const FileIdentity& original, Inheri
 
 // mkstemp creates the file exclusively with owner-only permissions, so nobody can plant a link in
 // its place or read it half-written; it gets the original's permissions only once it is ours.
-bool WriteTemporary(const std::string& content, const Inherited& inherited,
-                    std::string& temp_path) {
+// 0 when written, else the error that stopped it (EPERM for an owner that could not be kept).
+int WriteTemporary(const std::string& content, const Inherited& inherited, std::string& temp_path) {
   FileDescriptor fd(::mkostemp(temp_path.data(), O_CLOEXEC));
   if (!fd.valid()) {
-    return false;
+    return errno;
   }
+  int error = EPERM;
   bool ok = true;
   if (inherited.owner != static_cast<uid_t>(-1)) {
     // Only a privileged writer can hand the file back to its owner. When the owner or group cannot
@@ -240,13 +259,46 @@ bool WriteTemporary(const std::string& content, const Inherited& inherited,
     ok = ::fstat(fd.get(), &info) == 0 && info.st_uid == inherited.owner &&
          info.st_gid == inherited.group;
   }
-  ok = ok && ::fchmod(fd.get(), inherited.mode) == 0 && WriteAll(fd.get(), content) &&
-       ::fsync(fd.get()) == 0;
-  if (!fd.Close() || !ok) {
-    ::unlink(temp_path.c_str());
-    return false;
+  if (ok) {
+    ok = ::fchmod(fd.get(), inherited.mode) == 0 && WriteAll(fd.get(), content) &&
+         ::fsync(fd.get()) == 0;
+    error = errno;
   }
-  return true;
+  if (!fd.Close() || !ok) {
+    error = ok ? errno : error;
+    ::unlink(temp_path.c_str());
+    return error != 0 ? error : EIO;
+  }
+  return 0;
+}
+
+// The profile functions' way, for a folder that refuses new files: the content goes over the file
+// itself, from its start, then the rest is cut off. Not atomic (a crash halfway leaves a torn
+// file), so only the fallback. The space is claimed first, so that a full disk stops it before any
+// byte of the file has changed.
+StepOutcome WriteInPlace(const std::string& target, const std::string& content,
+                         const FileIdentity& read_identity, WriteFailure& why) {
+  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+  if (!fd.valid()) {
+    why = FailureOf(errno);
+    return errno == ENOENT ? StepOutcome::kRaced : StepOutcome::kFailed;
+  }
+  FileIdentity now;
+  now.exists = ::fstat(fd.get(), &now.info) == 0;
+  if (!SameFile(read_identity, now)) {
+    return StepOutcome::kRaced;
+  }
+  const auto size = static_cast<off_t>(content.size());
+  if (size > now.info.st_size && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
+      errno != EOPNOTSUPP) {
+    why = FailureOf(errno);
+    return StepOutcome::kFailed;
+  }
+  if (!WriteAll(fd.get(), content) || ::ftruncate(fd.get(), size) != 0 || ::fsync(fd.get()) != 0) {
+    why = FailureOf(errno);
+    return StepOutcome::kFailed;
+  }
+  return StepOutcome::kDone;
 }
 
 // The exclusive lock every writer of a folder's files takes. The folder is locked, not the file:
@@ -277,6 +329,7 @@ class FolderLock {
         return true;
       }
       if (std::chrono::steady_clock::now() >= deadline) {
+        timed_out_ = true;
         return false;
       }
       std::this_thread::sleep_for(pause);
@@ -285,12 +338,14 @@ class FolderLock {
   }
 
   bool held() const { return held_; }
+  bool timed_out() const { return timed_out_; }
   int folder_fd() const { return fd_.get(); }
 
  private:
   FileDescriptor fd_;
   int open_error_;
   bool held_ = false;
+  bool timed_out_ = false;
 };
 
 struct DirCloser {
@@ -330,8 +385,10 @@ bool SameContent(const FileIdentity& a, const FileIdentity& b) {
          a.info.st_size == b.info.st_size && SameTime(a.info.st_mtim, b.info.st_mtim);
 }
 
-StepOutcome RenameInPlace(const std::string& temp_path, const std::string& target) {
+StepOutcome RenameInPlace(const std::string& temp_path, const std::string& target,
+                          WriteFailure& why) {
   if (::rename(temp_path.c_str(), target.c_str()) != 0) {
+    why = FailureOf(errno);
     ::unlink(temp_path.c_str());
     return StepOutcome::kFailed;
   }
@@ -345,7 +402,7 @@ StepOutcome RenameInPlace(const std::string& temp_path, const std::string& targe
 // goes back and the step starts again. A new file never replaces one that appeared meanwhile.
 // File systems without these renames get the plain one.
 StepOutcome Install(const std::string& temp_path, const std::string& target,
-                    const FileIdentity& read_identity) {
+                    const FileIdentity& read_identity, WriteFailure& why) {
   const char* temp = temp_path.c_str();
   const char* path = target.c_str();
   FileIdentity ours;
@@ -356,9 +413,10 @@ StepOutcome Install(const std::string& temp_path, const std::string& target,
   const unsigned flags = read_identity.exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
   if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, flags) != 0) {
     if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
-      return RenameInPlace(temp_path, target);
+      return RenameInPlace(temp_path, target, why);
     }
     const bool raced = errno == EEXIST || errno == ENOENT;
+    why = FailureOf(errno);
     ::unlink(temp);
     return raced ? StepOutcome::kRaced : StepOutcome::kFailed;
   }
@@ -374,11 +432,24 @@ StepOutcome Install(const std::string& temp_path, const std::string& target,
   }
   // Theirs goes back. Should yet another writer have replaced ours meanwhile, that exchange brings
   // out their newer file instead: one more puts it back in place, and the older one goes, as
-  // their own rename would have let it go.
+  // their own rename would have let it go. Should the file's name have been removed meanwhile,
+  // what the temporary's name holds is someone's only copy: it goes back without replacing
+  // anything, and is never removed.
   for (int exchange = 0; exchange < 2; ++exchange) {
+    RunBeforeReplacementHook();
+    if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_EXCHANGE) != 0) {
+      if (errno == ENOENT && ::renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_NOREPLACE) == 0) {
+        return StepOutcome::kRaced;
+      }
+      FileIdentity left;
+      if (!IdentityOfPath(temp_path, left) || !left.exists ||
+          left.info.st_dev != ours.info.st_dev || left.info.st_ino != ours.info.st_ino) {
+        return StepOutcome::kFailed;  // theirs stays under the temporary's name
+      }
+      break;
+    }
     FileIdentity out;
-    if (::renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_EXCHANGE) != 0 ||
-        !IdentityOfPath(temp_path, out) || !out.exists ||
+    if (!IdentityOfPath(temp_path, out) || !out.exists ||
         (out.info.st_dev == ours.info.st_dev && out.info.st_ino == ours.info.st_ino)) {
       break;
     }
@@ -388,26 +459,38 @@ StepOutcome Install(const std::string& temp_path, const std::string& target,
 }
 
 // One read-modify-replace under the lock. kRaced when the file changed behind our back.
-StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const FolderLock& lock) {
+StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const FolderLock& lock,
+                       WriteFailure& why) {
   std::string content;
   FileIdentity read_identity;
   if (ReadStable(target, false, content, read_identity) == ReadResult::kFailed) {
+    why = ::access(target.c_str(), R_OK) != 0 ? FailureOf(errno) : WriteFailure::kOther;
     return StepOutcome::kFailed;
   }
+  why = WriteFailure::kOther;
   const EditResult edited = edit(content);
   if (edited == EditResult::kFailed) {
     return StepOutcome::kFailed;
   }
   std::string temp_path;
+  bool in_place = false;
   if (edited == EditResult::kChanged) {
     Inherited inherited;
     if (!InheritFrom(target, read_identity, inherited)) {
+      why = WriteFailure::kNoPermission;
       return StepOutcome::kFailed;
     }
     temp_path =
         PathAppend(PathFolderPart(target), TemporaryFileTemplate(PathLastComponent(target)));
-    if (!WriteTemporary(content, inherited, temp_path)) {
+    const int error = WriteTemporary(content, inherited, temp_path);
+    // A folder that refuses new files, around a file that may be written: as the driver writes it.
+    in_place = error == EACCES && read_identity.exists;
+    if (error != 0 && !in_place) {
+      why = FailureOf(error);
       return StepOutcome::kFailed;
+    }
+    if (in_place) {
+      temp_path.clear();
     }
   }
   FileIdentity now;
@@ -417,8 +500,11 @@ StepOutcome UpdateStep(const std::string& target, const FileEdit& edit, const Fo
     }
     return StepOutcome::kRaced;
   }
+  if (in_place) {
+    return WriteInPlace(target, content, read_identity, why);
+  }
   if (!temp_path.empty()) {
-    const StepOutcome installed = Install(temp_path, target, read_identity);
+    const StepOutcome installed = Install(temp_path, target, read_identity, why);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
@@ -445,17 +531,21 @@ ReadResult ReadWholeFile(const std::string& path, std::string& content) {
   return ReadStable(path, true, content, ignored);
 }
 
-bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
-                     std::chrono::milliseconds lock_wait) {
+WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                            std::chrono::milliseconds lock_wait) {
   const std::string target = ReplacementTarget(path);
   if (target.empty()) {
-    return false;
+    return {WriteFailure::kOther};
   }
   FolderLock lock(PathFolderPart(target));
   if (!lock.Acquire(lock_wait)) {
-    return false;
+    return {lock.timed_out() ? WriteFailure::kHeldOpen : WriteFailure::kOther};
   }
-  return file_store::StepUntilDone([&] { return UpdateStep(target, edit, lock); });
+  WriteFailure why = WriteFailure::kOther;
+  if (file_store::StepUntilDone([&] { return UpdateStep(target, edit, lock, why); })) {
+    return {};
+  }
+  return {why};
 }
 
 }  // namespace ventrel

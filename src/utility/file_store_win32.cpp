@@ -1,6 +1,8 @@
 // File I/O on Windows. Paths arrive in the ANSI code page; every call below takes them as UTF-16
 // with the "\\?\" prefix, so a path is not cut at 260 characters.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
 #include <random>
@@ -53,6 +55,26 @@ class FileHandle {
 bool IsBusy(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
          error == ERROR_ACCESS_DENIED;
+}
+
+// What a failed call's error tells the user.
+WriteFailure FailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return WriteFailure::kHeldOpen;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD:
+      return WriteFailure::kNoPermission;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_QUOTA_EXCEEDED:
+      return WriteFailure::kDiskFull;
+    default:
+      return WriteFailure::kOther;
+  }
 }
 
 bool IsMissing(DWORD error) {
@@ -335,33 +357,97 @@ std::mt19937 SeededRandom() {
   return std::mt19937(seed);
 }
 
+// Gives the replacement the original's access-control list: its explicit entries, and whether it
+// takes the folder's inherited ones (the system adds those anew). Without it the replacement
+// would have only the folder's. Where the original's list cannot be read or the temporary's set,
+// the folder's stays: the replacement is then what a new file of the driver's would be.
+void KeepAccessControl(const std::wstring& target, HANDLE temporary) {
+  FileHandle original(::CreateFileW(target.c_str(), READ_CONTROL, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!original.valid() ||
+      ::GetSecurityInfo(original.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return;
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  const bool is_protected = ::GetSecurityDescriptorControl(descriptor, &control, &revision) != 0 &&
+                            (control & SE_DACL_PROTECTED) != 0;
+  const SECURITY_INFORMATION what =
+      DACL_SECURITY_INFORMATION |
+      (is_protected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  ::SetSecurityInfo(temporary, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+  ::LocalFree(descriptor);
+}
+
 // CREATE_NEW with no sharing: the temporary file is ours alone from its first byte, and a file
-// or link planted under that name is never reused. It inherits the folder's permissions, as the
-// driver's own new files do.
-bool WriteTemporary(const std::wstring& target, const std::string& content, DWORD attributes,
-                    std::mt19937& random, std::wstring& temp_path) {
+// or link planted under that name is never reused. A new file inherits the folder's permissions,
+// as the driver's own new files do; a replacement keeps the original's (KeepAccessControl).
+// ERROR_SUCCESS when written, else the error that stopped it.
+DWORD WriteTemporary(const std::wstring& target, const std::string& content, DWORD attributes,
+                     std::mt19937& random, std::wstring& temp_path) {
   for (int attempt = 0; attempt < 16; ++attempt) {
     temp_path = TemporaryName(target, random);
-    FileHandle file(::CreateFileW(temp_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(::CreateFileW(temp_path.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
       const DWORD error = ::GetLastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
         continue;
       }
-      return false;
+      return error;
     }
     const bool ok = WriteAll(file.get(), content) && ::FlushFileBuffers(file.get()) != 0;
+    DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
+    if (ok && attributes != INVALID_FILE_ATTRIBUTES) {
+      KeepAccessControl(target, file.get());
+    }
     if (!file.Close() || !ok) {
+      error = error != ERROR_SUCCESS ? error : ::GetLastError();
       ::DeleteFileW(temp_path.c_str());
-      return false;
+      return error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
     }
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kInheritedAttributes) != 0) {
       ::SetFileAttributesW(temp_path.c_str(), attributes & kInheritedAttributes);
     }
-    return true;
+    return ERROR_SUCCESS;
   }
-  return false;
+  return ERROR_FILE_EXISTS;
+}
+
+bool SeekTo(HANDLE handle, std::uint64_t offset) {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  return ::SetFilePointerEx(handle, position, nullptr, FILE_BEGIN) != 0;
+}
+
+// The profile functions' way, for a file that another program holds open or a folder that
+// refuses new files: the content goes over the file itself, from its start, then the rest is cut
+// off. Not atomic (a crash halfway leaves a torn file), so only the fallback. A file that grows is
+// grown first, so that a full disk stops the write before any byte of the file has changed.
+StepOutcome WriteInPlace(const std::wstring& target, const std::string& content,
+                         const FileIdentity& read_identity, WriteFailure& why) {
+  FileHandle file(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD error = ::GetLastError();
+    why = FailureOf(error);
+    return IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+  }
+  FileIdentity now;
+  if (!IdentityOfHandle(file.get(), now) || !SameContent(read_identity, now)) {
+    return StepOutcome::kRaced;
+  }
+  const bool grown = content.size() <= SizeOf(now) ||
+                     (SeekTo(file.get(), content.size()) && ::SetEndOfFile(file.get()) != 0);
+  if (!grown || !SeekTo(file.get(), 0) || !WriteAll(file.get(), content) ||
+      !::SetEndOfFile(file.get()) || !::FlushFileBuffers(file.get())) {
+    why = FailureOf(::GetLastError());
+    return StepOutcome::kFailed;
+  }
+  return StepOutcome::kDone;
 }
 
 // A new file: the move never replaces one that appeared meanwhile.
@@ -378,14 +464,15 @@ StepOutcome InstallNew(const std::wstring& temp_path, const std::wstring& target
 }
 
 // Renames the temporary file over the original: atomic, so that the driver finds the old file or
-// the new one and never none. Waits a little while another process holds the original open.
-StepOutcome InstallOver(const std::wstring& temp_path, const std::wstring& target) {
+// the new one and never none. Waits a little while another process holds the original open;
+// `error` then tells what refused it.
+StepOutcome InstallOver(const std::wstring& temp_path, const std::wstring& target, DWORD& error) {
   for (int attempt = 1;; ++attempt) {
     if (::MoveFileExW(temp_path.c_str(), target.c_str(),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return StepOutcome::kDone;
     }
-    const DWORD error = ::GetLastError();
+    error = ::GetLastError();
     if (!IsBusy(error) || attempt == kBusyAttempts) {
       ::DeleteFileW(temp_path.c_str());
       return StepOutcome::kFailed;
@@ -429,27 +516,46 @@ void RemoveLeftoverTemporaries(const std::wstring& target) {
   }
 }
 
+// Why a file could not be read, as its opening tells.
+WriteFailure ReadFailure(const std::wstring& target) {
+  FileHandle file(::CreateFileW(target.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid() ? WriteFailure::kOther : FailureOf(::GetLastError());
+}
+
 // One read-modify-replace under the lock. kRaced when the file changed behind our back.
-StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, std::mt19937& random) {
+StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, std::mt19937& random,
+                       WriteFailure& why) {
   std::string content;
   FileIdentity read_identity;
   if (ReadStable(target, content, read_identity) == ReadResult::kFailed) {
+    why = ReadFailure(target);
     return StepOutcome::kFailed;
   }
+  why = WriteFailure::kOther;
   const EditResult edited = edit(content);
   if (edited == EditResult::kFailed) {
     return StepOutcome::kFailed;
   }
   std::wstring temp_path;
+  bool in_place = false;
   if (edited == EditResult::kChanged) {
     // A read-only file stays as it is, whoever asks.
     const DWORD attributes =
         read_identity.exists ? read_identity.info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      why = WriteFailure::kNoPermission;
       return StepOutcome::kFailed;
     }
-    if (!WriteTemporary(target, content, attributes, random, temp_path)) {
+    const DWORD error = WriteTemporary(target, content, attributes, random, temp_path);
+    // A folder that refuses new files, around a file that may be written: as the driver writes it.
+    in_place = error == ERROR_ACCESS_DENIED && read_identity.exists;
+    if (error != ERROR_SUCCESS && !in_place) {
+      why = FailureOf(error);
       return StepOutcome::kFailed;
+    }
+    if (in_place) {
+      temp_path.clear();
     }
   }
   FileIdentity now;
@@ -459,11 +565,20 @@ StepOutcome UpdateStep(const std::wstring& target, const FileEdit& edit, std::mt
     }
     return StepOutcome::kRaced;
   }
+  if (in_place) {
+    return WriteInPlace(target, content, read_identity, why);
+  }
   if (!temp_path.empty()) {
     RunBeforeReplacementHook();
-    const StepOutcome installed =
-        read_identity.exists ? InstallOver(temp_path, target) : InstallNew(temp_path, target);
+    DWORD error = ERROR_SUCCESS;
+    const StepOutcome installed = read_identity.exists ? InstallOver(temp_path, target, error)
+                                                       : InstallNew(temp_path, target);
+    // Refused while another program holds the file open: written in place, as the driver would.
+    if (installed == StepOutcome::kFailed && IsBusy(error)) {
+      return WriteInPlace(target, content, read_identity, why);
+    }
     if (installed != StepOutcome::kDone) {
+      why = FailureOf(error);
       return installed;
     }
   }
@@ -485,19 +600,23 @@ ReadResult ReadWholeFile(const std::string& path, std::string& content) {
   return ReadStable(WidePath(path), content, ignored);
 }
 
-bool UpdateWholeFile(const std::string& path, const FileEdit& edit,
-                     std::chrono::milliseconds lock_wait) {
+WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                            std::chrono::milliseconds lock_wait) {
   const std::wstring wide = WidePath(path);
   const std::wstring target = wide.empty() ? std::wstring() : ReplacementTarget(wide);
   if (target.empty() || WideFolderPart(target).empty()) {
-    return false;
+    return {WriteFailure::kOther};
   }
   WriterLock lock(target);
   if (!lock.Acquire(lock_wait)) {
-    return false;
+    return {WriteFailure::kHeldOpen};
   }
   std::mt19937 random = SeededRandom();
-  return file_store::StepUntilDone([&] { return UpdateStep(target, edit, random); });
+  WriteFailure why = WriteFailure::kOther;
+  if (file_store::StepUntilDone([&] { return UpdateStep(target, edit, random, why); })) {
+    return {};
+  }
+  return {why};
 }
 
 }  // namespace ventrel

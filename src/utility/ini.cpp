@@ -494,13 +494,13 @@ bool CIni::Donne(int& out, std::string_view key, int default_value, std::string_
   return found;
 }
 
-bool CIni::Affecte(std::string_view value, std::string_view key, std::string_view section,
-                   const std::string& file) {
+WriteResult CIni::Affecte(std::string_view value, std::string_view key, std::string_view section,
+                          const std::string& file) {
   return Affecte({IniEntry{key, value}}, section, file);
 }
 
-bool CIni::Affecte(const std::vector<IniEntry>& entries, std::string_view section,
-                   const std::string& file) {
+WriteResult CIni::Affecte(const std::vector<IniEntry>& entries, std::string_view section,
+                          const std::string& file) {
   return UpdateWholeFile(
       file, [&](std::string& content) { return EditFileBytes(content, entries, section); });
 }

@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "utility/file_store.h"
+
 namespace ventrel {
 
 struct IniEntry {
@@ -52,14 +54,15 @@ class CIni {
 
   // Stores `value` under the key and section, creating the file, the section or the key where
   // missing (with the file's own line end; CRLF in a new file). False, with the file untouched,
-  // when a name or value cannot be stored as such or the file cannot be read or replaced.
-  bool Affecte(std::string_view value, std::string_view key, std::string_view section,
-               const std::string& file);
+  // when a name or value cannot be stored as such or the file cannot be read or replaced; the
+  // result then tells why, as far as the system does.
+  WriteResult Affecte(std::string_view value, std::string_view key, std::string_view section,
+                      const std::string& file);
 
   // Stores several keys of one section in order, as one replacement of the file: a reader never
   // sees some of them stored and others not. False, with the file untouched, if any one fails.
-  bool Affecte(const std::vector<IniEntry>& entries, std::string_view section,
-               const std::string& file);
+  WriteResult Affecte(const std::vector<IniEntry>& entries, std::string_view section,
+                      const std::string& file);
 };
 
 // The editing rules on text, for callers that hold the content themselves: the content after

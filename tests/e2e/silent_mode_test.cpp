@@ -50,8 +50,9 @@ std::string NotFound(const std::string& path) {
   return "File " + path + " not found !";
 }
 
-std::string NotWritten(const std::string& path) {
-  return "Error: the file " + path + " could not be written!";
+std::string NotWritten(const std::string& path, const std::string& reason = "") {
+  return "Error: the file " + path + " could not be written!" +
+         (reason.empty() ? "" : " " + reason);
 }
 
 // What the locator leaves when it finds no data folder: the board path has no folder, and the
@@ -350,7 +351,9 @@ TEST_P(BrandTest, ReadOnlyBoardFileIsRefused) {
 
   for (const std::string model : {"301", "200"}) {
     const ProgramResult result = layout.Run({model});
-    EXPECT_EQ(result.err, Message(NotWritten(board))) << model;
+    EXPECT_EQ(result.err,
+              Message(NotWritten(board, "You do not have permission to change it or its folder.")))
+        << model;
     EXPECT_EQ(result.status, 1) << model;
   }
   EXPECT_EQ(ReadFile(board), DriverBoardText());

@@ -101,12 +101,13 @@ void ReadOnlyFile(const Options& options, Group& group, const std::string& board
   ::chmod(layout.board.c_str(), 0444);
   const auto before = Snapshot(layout.base);
   ExpectRefused(group, "read-only board file", layout, layout.Run({"301"}), board, before,
-                WriteFailedMessage(layout.board));
+                WriteFailedMessage(layout.board, kNoPermission));
   RemoveTree(layout.base);
 }
 
 // Root passes every permission check, so the case runs as an unprivileged user (nobody) who owns
-// the layout but may not write its folder.
+// the layout but may not write its folder. A board file the user may not write either is refused;
+// one the user may write is written in place, as the driver would.
 void ReadOnlyFolderAsUser(const Options& options, Group& group, const std::string& board) {
   const Layout layout(options, "read-only-folder", board);
   RunRequest request = layout.Request({"301"});
@@ -115,10 +116,22 @@ void ReadOnlyFolderAsUser(const Options& options, Group& group, const std::strin
     request.uid = kNobody;
     request.gid = kNobody;
   }
+  ::chmod(layout.board.c_str(), 0444);
   ::chmod(layout.data.c_str(), 0555);
   const auto before = Snapshot(layout.base);
-  ExpectRefused(group, "read-only folder (unprivileged user)", layout, Run(request), board, before,
-                WriteFailedMessage(layout.board));
+  ExpectRefused(group, "read-only folder and file (unprivileged user)", layout, Run(request), board,
+                before, WriteFailedMessage(layout.board, kNoPermission));
+  ::chmod(layout.board.c_str(), 0644);
+  const std::string what = "read-only folder, writable file (unprivileged user)";
+  ++group.tally.cases;
+  const RunOutcome outcome = Run(request);
+  if (group.CheckRun(what, outcome)) {
+    group.Expect(outcome.exit_status == 0 && outcome.err.empty(), what, outcome.err);
+  }
+  group.CheckFile(what, layout.board, {BoardAfter(board, 301)});
+  group.Expect(ListFolder(layout.data) == "VENTREL_DLL.INI VentrelConf.ini", what,
+               ListFolder(layout.data));
+  ::chmod(layout.data.c_str(), 0755);
   RemoveTree(layout.base);
 }
 
@@ -133,7 +146,7 @@ void UnreadableFileAsUser(const Options& options, Group& group, const std::strin
   ::chmod(layout.board.c_str(), 0200);
   const auto before = Snapshot(layout.base);
   ExpectRefused(group, "write-only board file (unprivileged user)", layout, Run(request), board,
-                before, WriteFailedMessage(layout.board));
+                before, WriteFailedMessage(layout.board, kNoPermission));
   RemoveTree(layout.base);
 }
 
@@ -149,7 +162,7 @@ void ReadOnlyMount(const Options& options, Group& group, const std::string& boar
     }
     const auto before = Snapshot(layout.base);
     ExpectRefused(inner, "read-only mount", layout, layout.Run({"301"}), board, before,
-                  WriteFailedMessage(layout.board));
+                  WriteFailedMessage(layout.board, kNoPermission));
   });
   if (!ran) {
     group.Skip("read-only mount", "no mount namespace (needs root)");
@@ -184,7 +197,7 @@ void DiskFullTmpfs(const Options& options, Group& group, const std::string& boar
     }
     const auto before = Snapshot(layout.base);
     ExpectRefused(inner, "disk full (tmpfs)", layout, layout.Run({"301"}), board, before,
-                  WriteFailedMessage(layout.board));
+                  WriteFailedMessage(layout.board, kDiskFull));
   });
   if (!ran) {
     group.Skip("disk full (tmpfs)", "no mount namespace (needs root)");

@@ -255,8 +255,9 @@ RunRequest Layout::Request(const std::vector<std::string>& arguments) const {
   return request;
 }
 
-std::string WriteFailedMessage(const std::string& board) {
-  return "VentrelConf: Error: the file " + board + " could not be written!\n";
+std::string WriteFailedMessage(const std::string& board, std::string_view reason) {
+  return "VentrelConf: Error: the file " + board + " could not be written!" +
+         (reason.empty() ? "" : " " + std::string(reason)) + "\n";
 }
 
 std::vector<std::string> Temporaries(const std::string& folder) {

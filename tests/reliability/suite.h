@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "reliability/process.h"
@@ -105,8 +106,11 @@ struct Layout {
   }
 };
 
-// What the program says when a write fails, word for word.
-std::string WriteFailedMessage(const std::string& board);
+// What the program says when a write fails, word for word, with the reason when it gives one.
+inline constexpr std::string_view kNoPermission =
+    "You do not have permission to change it or its folder.";
+inline constexpr std::string_view kDiskFull = "The disk is full.";
+std::string WriteFailedMessage(const std::string& board, std::string_view reason = {});
 
 // The temporary files of ours in a folder.
 std::vector<std::string> Temporaries(const std::string& folder);

@@ -118,10 +118,17 @@ TEST(FileStorePosixTest, ReadOnlyFolderIsRefusedWithoutTrace) {
   const std::string board = folder + "/board.ini";
   test::WriteFile(board, "old\n");
   ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(::chown(board.c_str(), 65534, 65534), 0);
   ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-  EXPECT_TRUE(AsUnprivilegedUser([&] { return !ReplaceWholeFile(board, "new\n"); }));
+  EXPECT_TRUE(AsUnprivilegedUser(
+      [&] { return ReplaceWholeFile(board, "new\n").failure == WriteFailure::kNoPermission; }));
   EXPECT_EQ(test::ReadFile(board), "old\n");
+  EXPECT_EQ(test::ListFolder(folder), "board.ini");
+  // A file the user may write, in that folder, is written in place, as the driver would.
+  ASSERT_EQ(::chown(board.c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(AsUnprivilegedUser([&] { return ReplaceWholeFile(board, "newer\n\n"); }));
+  EXPECT_EQ(test::ReadFile(board), "newer\n\n");
+  EXPECT_TRUE(AsUnprivilegedUser([&] { return ReplaceWholeFile(board, "old\n"); }));
+  EXPECT_EQ(test::ReadFile(board), "old\n") << "the rest is cut off";
   EXPECT_EQ(test::ListFolder(folder), "board.ini");
   // The same write as the owner of a writable folder goes through.
   ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
@@ -164,6 +171,31 @@ TEST(FileStorePosixTest, ReplacementUnderWayIsNeverOverwritten) {
   SetBeforeReplacementHook(nullptr);
   EXPECT_TRUE(ok);
   EXPECT_EQ(calls, 2);
+  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
+  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
+}
+
+// The same, and then the file's name is removed before theirs can go back: it goes back all the
+// same, as their only copy.
+TEST(FileStorePosixTest, DisplacedFileGoesBackWhenTheNameVanished) {
+  test::TempDir dir;
+  const std::string board = dir.Path("board.ini");
+  test::WriteFile(board, "old\n");
+  int replacements = 0;
+  SetBeforeReplacementHook([&] {
+    if (++replacements == 1) {
+      test::WriteFile(dir.Path("driver.tmp"), "driver\n");
+      EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
+    } else if (replacements == 2) {
+      EXPECT_EQ(::unlink(board.c_str()), 0);
+    }
+  });
+  const bool ok = UpdateWholeFile(board, [](std::string& c) {
+    c += "ours\n";
+    return EditResult::kChanged;
+  });
+  SetBeforeReplacementHook(nullptr);
+  EXPECT_TRUE(ok);
   EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
   EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
 }

@@ -1,5 +1,8 @@
 // What only Windows has: file attributes, sharing modes and their links.
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -37,7 +40,7 @@ TEST(FileStoreWin32Test, ReadOnlyAttributeIsRefused) {
   const std::string board = dir.Path("VENTREL_DLL.INI");
   test::WriteFile(board, "old");
   ASSERT_TRUE(::SetFileAttributesA(board.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_FALSE(ReplaceWholeFile(board, "new"));
+  EXPECT_EQ(ReplaceWholeFile(board, "new").failure, WriteFailure::kNoPermission);
   EXPECT_EQ(test::ReadFile(board), "old");
   EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI");
   ::SetFileAttributesA(board.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -81,11 +84,75 @@ TEST(FileStoreWin32Test, ReplaceGivesUpOnALongHold) {
     FileHolder holder(board, FILE_SHARE_READ);
     ASSERT_TRUE(holder.valid());
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_FALSE(ReplaceWholeFile(board, "new"));
+    EXPECT_EQ(ReplaceWholeFile(board, "new").failure, WriteFailure::kHeldOpen);
     EXPECT_LT(::GetTickCount64() - start, 5000u) << "the wait is brief";
   }
   EXPECT_EQ(test::ReadFile(board), "old");
   EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI") << "no temporary file is left";
+}
+
+// The profile functions write a file that another program holds open but shares for writing; so
+// must we, in place, and the driver must read what we wrote.
+TEST(FileStoreWin32Test, FileHeldOpenForSharedWritingIsWrittenInPlace) {
+  for (const DWORD share : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE},
+                            DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
+    test::TempDir dir;
+    const std::string board = dir.Path("VENTREL_DLL.INI");
+    test::WriteFile(board, "[BOARD]\r\nTYPE_SUB=300\r\nTYPE=300\r\n");
+    FileHolder holder(board, share);
+    ASSERT_TRUE(holder.valid());
+    ASSERT_TRUE(ReplaceWholeFile(board, "[BOARD]\r\nTYPE=200\r\n")) << share;
+    char value[16] = {};
+    ::GetPrivateProfileStringA("BOARD", "TYPE", "", value, sizeof value, board.c_str());
+    EXPECT_STREQ(value, "200") << share;
+    ::GetPrivateProfileStringA("BOARD", "TYPE_SUB", "", value, sizeof value, board.c_str());
+    EXPECT_STREQ(value, "") << share;
+    EXPECT_EQ(test::ReadFile(board), "[BOARD]\r\nTYPE=200\r\n") << share;
+    EXPECT_EQ(test::ListFolder(dir.path()), "VENTREL_DLL.INI") << share;
+  }
+}
+
+std::string DaclOf(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  char* text = nullptr;
+  std::string dacl;
+  if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    dacl = text;
+    ::LocalFree(text);
+  }
+  ::LocalFree(descriptor);
+  return dacl;
+}
+
+TEST(FileStoreWin32Test, ReplacementKeepsTheAccessControlList) {
+  test::TempDir dir;
+  const std::string board = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(board, "old");
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)", SDDL_REVISION_1, &descriptor, nullptr));
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  const DWORD set =
+      ::SetNamedSecurityInfoA(const_cast<char*>(board.c_str()), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, dacl, nullptr);
+  ::LocalFree(descriptor);
+  const std::string before = DaclOf(board);
+  if (set != ERROR_SUCCESS || before.find("D:P") == std::string::npos) {
+    GTEST_SKIP() << "this system keeps no access-control list on its files (" << set << ", "
+                 << before << ")";
+  }
+  ASSERT_TRUE(ReplaceWholeFile(board, "new"));
+  EXPECT_EQ(test::ReadFile(board), "new");
+  EXPECT_EQ(DaclOf(board), before);
 }
 
 TEST(FileStoreWin32Test, ReadWaitsForAnExclusiveHold) {

@@ -214,13 +214,16 @@ TEST_F(IniFileTest, FailuresLeaveTheFileAndFolderAsTheyWere) {
   const std::string before = "[BOARD]\nTYPE=200\n";
   test::WriteFile(file_, before);
   test::MakeReadOnly(file_);
-  EXPECT_FALSE(ini_.Affecte("300", "TYPE", "BOARD", file_)) << "read-only file";
+  EXPECT_EQ(ini_.Affecte("300", "TYPE", "BOARD", file_).failure, WriteFailure::kNoPermission)
+      << "read-only file";
   EXPECT_EQ(test::ReadFile(file_), before);
 
-  EXPECT_FALSE(ini_.Affecte("300", "TYPE", "BOARD", dir_.Path("no/such/folder.ini")));
+  EXPECT_EQ(ini_.Affecte("300", "TYPE", "BOARD", dir_.Path("no/such/folder.ini")).failure,
+            WriteFailure::kOther);
 
   test::MakeFolders(dir_.Path("folder.ini"));
-  EXPECT_FALSE(ini_.Affecte("300", "TYPE", "BOARD", dir_.Path("folder.ini")));
+  EXPECT_EQ(ini_.Affecte("300", "TYPE", "BOARD", dir_.Path("folder.ini")).failure,
+            WriteFailure::kOther);
 
   EXPECT_EQ(test::ListFolder(dir_.path()), "VENTREL_DLL.INI folder.ini")
       << "no temporary file may be left behind";

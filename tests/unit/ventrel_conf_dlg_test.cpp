@@ -211,7 +211,9 @@ TEST_F(ConfigTest, SetModelReportsAFailedWrite) {
   CVentrelConfDlg dialog;
   EXPECT_FALSE(dialog.SetModel(301));
   EXPECT_EQ(platform_.Texts(),
-            std::vector<std::string>{"Error: the file " + Board() + " could not be written!"});
+            std::vector<std::string>{"Error: the file " + Board() +
+                                     " could not be written! You do not have permission to "
+                                     "change it or its folder."});
   EXPECT_EQ(test::ReadFile(Board()), board);
 }
 
