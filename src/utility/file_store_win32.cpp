@@ -70,7 +70,6 @@ WriteFailure FailureOf(DWORD error) {
       return WriteFailure::kNoPermission;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
       return WriteFailure::kDiskFull;
     default:
       return WriteFailure::kOther;
