@@ -515,8 +515,12 @@ void RemoveLeftoverTemporaries(const std::wstring& target) {
   }
 }
 
-// Why a file could not be read, as its opening tells.
+// Why a file could not be read, as its opening tells. A folder also answers "access denied".
 WriteFailure ReadFailure(const std::wstring& target) {
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return WriteFailure::kOther;
+  }
   FileHandle file(::CreateFileW(target.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   return file.valid() ? WriteFailure::kOther : FailureOf(::GetLastError());
