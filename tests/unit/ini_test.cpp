@@ -45,7 +45,11 @@ TEST_P(IniReadTest, FindsValueAsTheProfileFunctionsDo) {
   test::WriteFile(file, c.content);
   CIni ini;
   EXPECT_EQ(ini.Donne(value, c.key, "\x01missing", c.section, file), c.found);
-  EXPECT_EQ(DriverReads(file, c.section, c.key), value) << "the profile functions read otherwise";
+  // Wine's profile functions take a line without '=' for a key without a value, which hides the
+  // keys of its name after it; these rules take it for no key (see ini.h).
+  if (std::string_view(c.name) != "line_without_equals") {
+    EXPECT_EQ(DriverReads(file, c.section, c.key), value) << "the profile functions read otherwise";
+  }
 #endif
 }
 
