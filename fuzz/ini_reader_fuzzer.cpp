@@ -15,12 +15,15 @@ namespace {
 
 using ventrel::fuzz::Check;
 
-std::string_view Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
+// The blanks around names and values: the C locale's isspace set, and Ctrl-Z.
+constexpr std::string_view kIniBlanks = " \t\n\v\f\r\x1A";
+
+std::string_view Trim(std::string_view text, std::string_view blanks = kIniBlanks) {
+  const std::size_t first = text.find_first_not_of(blanks);
   if (first == std::string_view::npos) {
     return {};
   }
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -45,12 +48,12 @@ std::optional<std::string> ReferenceLookup(std::string_view text, std::string_vi
   bool inside = false;
   bool found_section = false;
   while (!text.empty()) {
-    const std::size_t lf = text.find('\n');
-    std::string_view line = text.substr(0, lf);
-    text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
-    if (line.ends_with('\r')) {
-      line.remove_suffix(1);
-    }
+    // A line ends at CR, LF or CRLF.
+    const std::size_t end = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, end);
+    const std::size_t next =
+        end == std::string_view::npos ? text.size() : end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+    text.remove_prefix(next);
     const std::string_view body = Trim(line);
     if (body.empty() || body.front() == ';') {
       continue;
@@ -79,7 +82,7 @@ std::optional<std::string> ReferenceLookup(std::string_view text, std::string_vi
 
 // GetPrivateProfileInt's rule, with the standard library doing the arithmetic.
 int ReferenceProfileInt(std::string_view value, int default_value) {
-  value = Trim(value);
+  value = Trim(value, " \t");
   if (value.empty()) {
     return default_value;
   }

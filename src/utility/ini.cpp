@@ -36,21 +36,29 @@ std::size_t BodyStart(std::string_view text) {
   return text.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
 }
 
-// Walks the lines of a text one at a time: a file of millions of short lines costs no memory.
+bool IsLineBreak(char c) {
+  return c == '\n' || c == '\r';
+}
+
+// Walks the lines of a text one at a time: a file of millions of short lines costs no memory. CR,
+// LF and CRLF each end a line, as for the profile functions.
 class LineCursor {
  public:
-  explicit LineCursor(std::string_view text) : text_(text), pos_(BodyStart(text)) {}
+  explicit LineCursor(std::string_view text)
+      : text_(text),
+        pos_(BodyStart(text)),
+        next_lf_(text.find('\n', pos_)),
+        next_cr_(text.find('\r', pos_)) {}
 
   bool Next(Line& line) {
     if (pos_ >= text_.size()) {
       return false;
     }
-    const std::size_t lf = text_.find('\n', pos_);
     line.begin = pos_;
-    line.next = lf == std::string_view::npos ? text_.size() : lf + 1;
-    line.end = lf == std::string_view::npos ? text_.size() : lf;
-    if (line.end > line.begin && text_[line.end - 1] == '\r') {
-      --line.end;
+    line.end = LineBreakFrom(pos_);
+    line.next = line.end;
+    if (line.next < text_.size()) {
+      line.next += text_.substr(line.next, 2) == "\r\n" ? 2 : 1;
     }
     pos_ = line.next;
     return true;
@@ -62,10 +70,10 @@ class LineCursor {
     for (std::size_t at = text_.find(c, pos_); at != std::string_view::npos;
          at = text_.find(c, at + 1)) {
       std::size_t begin = at;
-      while (begin > pos_ && (text_[begin - 1] == ' ' || text_[begin - 1] == '\t')) {
+      while (begin > pos_ && IsIniBlank(text_[begin - 1]) && !IsLineBreak(text_[begin - 1])) {
         --begin;
       }
-      if (begin == pos_ || text_[begin - 1] == '\n') {
+      if (begin == pos_ || IsLineBreak(text_[begin - 1])) {
         pos_ = begin;
         return;
       }
@@ -74,14 +82,28 @@ class LineCursor {
   }
 
  private:
+  // The first CR or LF from `from` on. Each byte's search result is kept until the walk passes
+  // it: a file with one kind of line end is not searched to its end for the other at every line.
+  std::size_t LineBreakFrom(std::size_t from) {
+    if (next_lf_ < from) {
+      next_lf_ = text_.find('\n', from);
+    }
+    if (next_cr_ < from) {
+      next_cr_ = text_.find('\r', from);
+    }
+    return std::min({next_lf_, next_cr_, text_.size()});
+  }
+
   std::string_view text_;
   std::size_t pos_;
+  std::size_t next_lf_;
+  std::size_t next_cr_;
 };
 
 ParsedLine ParseLine(std::string_view text, const Line& line) {
   ParsedLine parsed;
   const std::string_view raw = text.substr(line.begin, line.end - line.begin);
-  const std::string_view body = TrimBlanks(raw);
+  const std::string_view body = TrimIniBlanks(raw);
   if (body.empty()) {
     parsed.kind = LineKind::kBlank;
     return parsed;
@@ -94,7 +116,7 @@ ParsedLine ParseLine(std::string_view text, const Line& line) {
     const std::size_t close = body.find(']');
     if (close != std::string_view::npos) {
       parsed.kind = LineKind::kSection;
-      parsed.name = TrimBlanks(body.substr(1, close - 1));
+      parsed.name = TrimIniBlanks(body.substr(1, close - 1));
       return parsed;
     }
   }
@@ -103,7 +125,7 @@ ParsedLine ParseLine(std::string_view text, const Line& line) {
     return parsed;
   }
   parsed.kind = LineKind::kKey;
-  parsed.name = TrimBlanks(raw.substr(0, eq));
+  parsed.name = TrimIniBlanks(raw.substr(0, eq));
   parsed.area_begin = line.begin + eq + 1;
   parsed.area_end = line.end;
   return parsed;
@@ -124,9 +146,8 @@ struct KeySpot {
 // What one pass over a text finds of a section and of the keys a read or a write asks for.
 struct SectionScan {
   bool section_found = false;
-  std::size_t insert_at = 0;    // start of the line after the section's last entry
-  bool needs_line_end = false;  // that entry is the file's last line and has no line end
-  std::vector<KeySpot> keys;    // one per key asked for, in the same order
+  Line last_entry;            // the section's header or last entry, after which new keys go
+  std::vector<KeySpot> keys;  // one per key asked for, in the same order
 };
 
 // Reads the lines of the first section of the name, and no further once every key is found: the
@@ -171,8 +192,7 @@ SectionScan ScanSection(std::string_view text, std::string_view section,
       }
     }
     if (parsed.kind != LineKind::kBlank && parsed.kind != LineKind::kComment) {
-      scan.insert_at = line.next;
-      scan.needs_line_end = text[line.next - 1] != '\n';
+      scan.last_entry = line;
     }
   }
   return scan;
@@ -182,12 +202,43 @@ std::string_view Unquote(std::string_view value) {
   return IsQuoted(value) ? value.substr(1, value.size() - 2) : value;
 }
 
-std::string_view LineEndOf(std::string_view text) {
-  const std::size_t lf = text.find('\n');
-  if (lf == std::string_view::npos) {
+// The line end the file's first line has (CRLF when it has none).
+std::string_view FirstLineEnd(std::string_view text) {
+  const std::size_t at = text.find_first_of("\r\n", BodyStart(text));
+  if (at == std::string_view::npos) {
     return kNewFileLineEnd;
   }
-  return lf > 0 && text[lf - 1] == '\r' ? std::string_view("\r\n") : std::string_view("\n");
+  return text.substr(at, text.substr(at, 2) == "\r\n" ? 2 : 1);
+}
+
+// How lines added after a line join it: what completes that line, and the line end of the added
+// lines. They take the line end of the line they follow, except after a last line that has none
+// or only a bare CR (a CRLF cut short, or a file of CR line ends): the file's first line end then,
+// and an LF completes the CR unless the file ends its lines with CR alone.
+struct Joint {
+  std::string completion;
+  std::string line_end;
+};
+
+Joint JointAfter(std::string_view text, std::string_view own_end) {
+  const bool last = own_end.data() + own_end.size() == text.data() + text.size();
+  if (!own_end.empty() && (!last || own_end != "\r")) {
+    return {"", std::string(own_end)};
+  }
+  const std::string file_end(FirstLineEnd(text));
+  if (own_end.empty()) {
+    return {text.size() > BodyStart(text) ? file_end : "", file_end};
+  }
+  return {file_end == "\r" ? "" : "\n", file_end};
+}
+
+// The line end of a text's last line: empty when it has none.
+std::string_view LastLineEnd(std::string_view text) {
+  if (text.ends_with("\r\n")) {
+    return text.substr(text.size() - 2);
+  }
+  const bool breaks = !text.empty() && IsLineBreak(text.back());
+  return text.substr(text.size() - (breaks ? 1 : 0));
 }
 
 bool HasLineBreak(std::string_view text) {
@@ -197,12 +248,12 @@ bool HasLineBreak(std::string_view text) {
 // A name is storable when reading it back finds it: no line break, nothing the reader trims or
 // takes for syntax.
 bool IsStorableKey(std::string_view key) {
-  return !key.empty() && TrimBlanks(key) == key && !HasLineBreak(key) &&
+  return !key.empty() && TrimIniBlanks(key) == key && !HasLineBreak(key) &&
          key.find('=') == std::string_view::npos && key.front() != ';' && key.front() != '[';
 }
 
 bool IsStorableSection(std::string_view section) {
-  return !section.empty() && TrimBlanks(section) == section && !HasLineBreak(section) &&
+  return !section.empty() && TrimIniBlanks(section) == section && !HasLineBreak(section) &&
          section.find(']') == std::string_view::npos;
 }
 
@@ -213,13 +264,13 @@ bool IsStorable(std::string_view value, std::string_view key, std::string_view s
 // The value as it must stand in the file to read back unchanged: quoted when the reader would
 // otherwise trim its blanks or strip its quotes.
 std::string EncodeValue(std::string_view value) {
-  const bool needs_quotes = TrimBlanks(value) != value || Unquote(value) != value;
+  const bool needs_quotes = TrimIniBlanks(value) != value || Unquote(value) != value;
   return needs_quotes ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
 // The value as it reads from what follows a key's '='.
 std::string_view ValueIn(std::string_view area) {
-  return Unquote(TrimBlanks(area));
+  return Unquote(TrimIniBlanks(area));
 }
 
 // Stores `value` in what follows a key's '=', as a read would then find it: inside the quotes when
@@ -227,7 +278,7 @@ std::string_view ValueIn(std::string_view area) {
 // the blanks around it stay. An empty value leaves its blanks after the next one stored, as a
 // reader that trims them finds the value right after the '='.
 void StoreValue(std::string& area, std::string_view value) {
-  const std::string_view current = TrimBlanks(area);
+  const std::string_view current = TrimIniBlanks(area);
   const std::size_t begin =
       current.empty() ? 0 : static_cast<std::size_t>(current.data() - area.data());
   if (IsQuoted(current)) {
@@ -339,23 +390,21 @@ EditResult EditText(std::string& content, const std::vector<TextEntry>& entries,
   }
   std::sort(splices.begin(), splices.end(),
             [](const Splice& a, const Splice& b) { return a.at < b.at; });
-  const std::string line_end(LineEndOf(content));
-  const std::string new_lines = NewKeyLines(edits, line_end);
-  // A last line that ends in a bare CR reads as if the CR were its line end: an LF completes it,
-  // where a whole line end would leave the CR in its value.
-  const std::string last_line_end = content.ends_with('\r') ? "\n" : line_end;
   if (scan.section_found) {
+    const Line& last = scan.last_entry;
+    const Joint joint =
+        JointAfter(content, std::string_view(content).substr(last.end, last.next - last.end));
+    const std::string new_lines = NewKeyLines(edits, joint.line_end);
     if (!new_lines.empty()) {
-      splices.push_back(
-          {scan.insert_at, 0, (scan.needs_line_end ? last_line_end : "") + new_lines});
+      splices.push_back({last.next, 0, joint.completion + new_lines});
     }
     ApplySplices(content, splices);
     return EditResult::kChanged;
   }
-  if (!content.empty() && content.back() != '\n' && content.size() > BodyStart(content)) {
-    content += last_line_end;
-  }
-  content.append("[").append(section).append("]").append(line_end).append(new_lines);
+  const Joint joint = JointAfter(content, LastLineEnd(content));
+  const std::string new_lines = NewKeyLines(edits, joint.line_end);
+  content.append(joint.completion).append("[").append(section).append("]");
+  content.append(joint.line_end).append(new_lines);
   return EditResult::kChanged;
 }
 

@@ -2,23 +2,28 @@
 // board file that way. Each call names its own file; nothing is kept between calls.
 //
 // Reading rules:
-// - section and key names match without regard to ASCII case; blanks (space, tab) around section
-//   names, keys and values are ignored;
+// - CR, LF and CRLF each end a line (a CR right before an LF ends it together with the LF);
+// - section and key names match without regard to ASCII case; blanks around section names, keys
+//   and values are ignored: the C locale's isspace bytes (space, tab, LF, VT, FF, CR) and Ctrl-Z
+//   (0x1A), as the profile functions take them;
 // - a line "[name]" opens a section (text after the first ']' is ignored); a line without ']' opens
 //   none and is read like any other line;
 // - only the first section of a name is searched, and the first key of a name in it wins;
 // - a line whose first non-blank byte is ';' is a comment; a line without '=' is no key; a ';'
 //   inside a value belongs to the value;
 // - one pair of matching quotes (" or ') around a value is removed;
-// - a UTF-8 byte-order mark is skipped; CRLF and LF line ends both work;
+// - a UTF-8 byte-order mark is skipped;
 // - a file that starts with a UTF-16 byte-order mark (little- or big-endian) is UTF-16 text: names
 //   and values are converted from and to the program's 8-bit text, and the file is written back in
 //   UTF-16; any other file is 8-bit text, taken byte for byte (NUL bytes included).
 //
 // Writing changes only what it must: the value text of the first matching key (inside its quotes
 // when it has them), or one new line at the end of its section, or one new section at the end of
-// the file. Every other byte stays. Each write is one locked read-modify-replace of the whole file
-// (see UpdateWholeFile), so concurrent writers through this class never lose each other's keys.
+// the file. Every other byte stays. An added line ends as the line it follows does; after a last
+// line without a line end, or with a bare CR, it takes the file's first line end (completing that
+// CR with an LF unless the file ends its lines in CR alone). Each write is one locked
+// read-modify-replace of the whole file (see UpdateWholeFile), so concurrent writers through this
+// class never lose each other's keys.
 #pragma once
 
 #include <string>
@@ -53,9 +58,9 @@ class CIni {
              const std::string& file);
 
   // Stores `value` under the key and section, creating the file, the section or the key where
-  // missing (with the file's own line end; CRLF in a new file). False, with the file untouched,
-  // when a name or value cannot be stored as such or the file cannot be read or replaced; the
-  // result then tells why, as far as the system does.
+  // missing (with the line ends of the file around them; CRLF in a new file). False, with the file
+  // untouched, when a name or value cannot be stored as such or the file cannot be read or
+  // replaced; the result then tells why, as far as the system does.
   WriteResult Affecte(std::string_view value, std::string_view key, std::string_view section,
                       const std::string& file);
 

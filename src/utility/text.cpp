@@ -35,6 +35,20 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+bool IsIniBlank(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1A';
+}
+
+std::string_view TrimIniBlanks(std::string_view text) {
+  while (!text.empty() && IsIniBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsIniBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 std::string FormatMessage(std::string_view pattern, std::string_view argument) {
   const std::size_t at = pattern.find("%s");
   if (at == std::string_view::npos) {

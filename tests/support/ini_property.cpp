@@ -17,12 +17,14 @@ using std::string_view_literals::operator""sv;
 // Lookups are quadratic in the names found; a fuzzer's input must not make a check take seconds.
 constexpr std::size_t kMaxNames = 24;
 
+// The lines of a text, each with its line end: CR, LF or CRLF.
 std::vector<std::string_view> LinesWithEnds(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const std::size_t lf = text.find('\n', pos);
-    const std::size_t next = lf == std::string_view::npos ? text.size() : lf + 1;
+    const std::size_t end = text.find_first_of("\r\n", pos);
+    const std::size_t next =
+        end == std::string_view::npos ? text.size() : end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     lines.push_back(text.substr(pos, next - pos));
     pos = next;
   }
@@ -30,13 +32,7 @@ std::vector<std::string_view> LinesWithEnds(std::string_view text) {
 }
 
 std::string_view WithoutEnd(std::string_view line) {
-  if (!line.empty() && line.back() == '\n') {
-    line.remove_suffix(1);
-  }
-  if (!line.empty() && line.back() == '\r') {
-    line.remove_suffix(1);
-  }
-  return line;
+  return line.substr(0, std::min(line.find_first_of("\r\n"), line.size()));
 }
 
 std::string Lower(std::string_view text) {
@@ -55,18 +51,18 @@ void CollectNames(std::string_view text, std::set<std::string>& sections,
                   std::set<std::string>& keys) {
   for (std::string_view line : LinesWithEnds(text)) {
     line = WithoutEnd(line);
-    const std::string_view body = TrimBlanks(line);
+    const std::string_view body = TrimIniBlanks(line);
     if (body.starts_with('[')) {
       const std::size_t close = body.find(']');
       if (close != std::string_view::npos) {
-        const std::string_view name = TrimBlanks(body.substr(1, close - 1));
+        const std::string_view name = TrimIniBlanks(body.substr(1, close - 1));
         sections.insert(std::string(name));
         sections.insert(Lower(name));
       }
     }
     const std::size_t eq = line.find('=');
     if (eq != std::string_view::npos) {
-      const std::string_view name = TrimBlanks(line.substr(0, eq));
+      const std::string_view name = TrimIniBlanks(line.substr(0, eq));
       keys.insert(std::string(name));
       keys.insert(Lower(name));
     }
@@ -241,14 +237,14 @@ std::string CheckFileEdit(std::string_view before, std::string_view after, std::
 
 std::string RandomIniText(std::mt19937& random) {
   // clang-format off
-  static constexpr std::array<std::string_view, 29> kPieces = {
+  static constexpr std::array<std::string_view, 32> kPieces = {
       "[BOARD]", "[board]", "  [ Board ]  ; note", "[NETWORK]", "[BOARD", "[]", "[ACQ]x",
       "TYPE=300", "type = 200", "TYPE_SUB\t=\t301 ", "TYPE=\"300\"", "TYPE='7' ", "TYPE=", "TYPE",
       "KEY=a=b", "; TYPE=1", "  ;comment", "", "   ", "SERIAL=\"x ; y\"", "=nothing",
       "K\xC3\xA9=v", "NUL=\0x"sv, "TYPE=\"", "[BOARD]=1", "TYPE = 1 ; c", "ODD\r=1", "\xFF\xFE",
-      "X=1 \r"};
+      "X=1 \r", "TYPE\v=\f1\v", "\v[BOARD]", "\x1A"};
   // clang-format on
-  static constexpr std::array<std::string_view, 3> kEnds = {"\n", "\r\n", "\r\r\n"};
+  static constexpr std::array<std::string_view, 4> kEnds = {"\n", "\r\n", "\r\r\n", "\r"};
   std::string text;
   if (random() % 6 == 0) {
     text += "\xEF\xBB\xBF";
@@ -264,16 +260,16 @@ std::string RandomIniText(std::mt19937& random) {
 }
 
 std::string RandomName(std::mt19937& random) {
-  static constexpr std::array<std::string_view, 14> kNames = {
-      "BOARD",     "board", "TYPE", "type",  "TYPE_SUB", "NETWORK", "ACQ",
-      "K\xC3\xA9", "x",     "",     " TYPE", "A]B",      "A=B",     ";C"};
+  static constexpr std::array<std::string_view, 15> kNames = {
+      "BOARD", "board", "TYPE",  "type", "TYPE_SUB", "NETWORK", "ACQ",   "K\xC3\xA9",
+      "x",     "",      " TYPE", "A]B",  "A=B",      ";C",      "\vTYPE"};
   return std::string(kNames[random() % kNames.size()]);
 }
 
 std::string RandomValue(std::mt19937& random) {
-  static constexpr std::array<std::string_view, 14> kValues = {
-      "300",   "301", "200", "",     " 300 ", "\"q\"", "'",
-      "a ; b", "x=y", "\"",  "a\nb", "\r",    "\t",    "''"};
+  static constexpr std::array<std::string_view, 15> kValues = {
+      "300", "301", "200",  "",   " 300 ", "\"q\"", "'", "a ; b",
+      "x=y", "\"",  "a\nb", "\r", "\t",    "''",    "\f"};
   return std::string(kValues[random() % kValues.size()]);
 }
 

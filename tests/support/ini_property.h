@@ -21,8 +21,9 @@ std::string CheckFileEdit(std::string_view before, std::string_view after, std::
                           std::string_view key, std::string_view value);
 
 // Random INI text of the kinds a driver and its users leave: sections and keys in any case and
-// spacing, duplicates, comments, quotes, CRLF and LF, a byte-order mark, stray bytes, no final line
-// end. Names come from a small set, so edits often meet what is already there.
+// spacing (vertical tabs and form feeds too), duplicates, comments, quotes, CRLF, LF and bare CR, a
+// byte-order mark, stray bytes, no final line end. Names come from a small set, so edits often meet
+// what is already there.
 std::string RandomIniText(std::mt19937& random);
 
 // A random section, key or value: mostly names the text uses, sometimes odd or unstorable ones.

@@ -21,10 +21,10 @@ bool HasLineBreak(const std::string& text) {
 
 // What the editor may refuse, stated apart from the editor's own checks.
 bool Storable(const std::string& section, const std::string& key, const std::string& value) {
-  const bool key_ok = !key.empty() && TrimBlanks(key) == key && !HasLineBreak(key) &&
+  const bool key_ok = !key.empty() && TrimIniBlanks(key) == key && !HasLineBreak(key) &&
                       key.find('=') == std::string::npos && key.front() != ';' &&
                       key.front() != '[';
-  const bool section_ok = !section.empty() && TrimBlanks(section) == section &&
+  const bool section_ok = !section.empty() && TrimIniBlanks(section) == section &&
                           !HasLineBreak(section) && section.find(']') == std::string::npos;
   return key_ok && section_ok && !HasLineBreak(value);
 }

@@ -2,11 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "support/temp_dir.h"
 #include "utility/encoding.h"
 
 namespace ventrel {
 namespace {
+
+#ifdef _WIN32
+// How the driver reads a key of a file: through the profile functions, the reference for our rules.
+std::string DriverReads(const std::string& file, const char* section, const char* key) {
+  char value[4096] = {};
+  ::GetPrivateProfileStringA(section, key, "\x01missing", value, sizeof value, file.c_str());
+  return value;
+}
+#endif
 
 struct ReadCase {
   const char* name;
@@ -26,6 +39,18 @@ TEST_P(IniReadTest, FindsValueAsTheProfileFunctionsDo) {
   if (c.found) {
     EXPECT_EQ(value, c.value);
   }
+#ifdef _WIN32
+  test::TempDir dir;
+  const std::string file = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(file, c.content);
+  CIni ini;
+  EXPECT_EQ(ini.Donne(value, c.key, "\x01missing", c.section, file), c.found);
+  // Wine's profile functions take a line without '=' for a key without a value, which hides the
+  // keys of its name after it; these rules take it for no key (see ini.h).
+  if (std::string_view(c.name) != "line_without_equals") {
+    EXPECT_EQ(DriverReads(file, c.section, c.key), value) << "the profile functions read otherwise";
+  }
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,7 +86,28 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"key_before_any_section", "TYPE=1\n[BOARD]\n", "BOARD", "TYPE", false, ""},
         ReadCase{"key_in_other_section", "[OTHER]\nTYPE=1\n", "BOARD", "TYPE", false, ""},
         ReadCase{"equals_in_value", "[BOARD]\nPATH=a=b\n", "BOARD", "PATH", true, "a=b"},
-        ReadCase{"empty_file", "", "BOARD", "TYPE", false, ""}),
+        ReadCase{"empty_file", "", "BOARD", "TYPE", false, ""},
+        ReadCase{"bare_cr_ends_a_line", "[NETWORK]\r\nUNIT_PORT=5000\r[BOARD]\r\nTYPE=200\r\n",
+                 "BOARD", "TYPE", true, "200"},
+        ReadCase{"cr_only", "[NETWORK]\rA=1\r[BOARD]\rTYPE=200\rX=1\r", "BOARD", "TYPE", true,
+                 "200"},
+        ReadCase{"cr_before_crlf", "[BOARD]\r\r\nTYPE=301\r\r\n", "BOARD", "TYPE", true, "301"},
+        ReadCase{"cr_inside_key_ends_its_line", "[BOARD]\nTYPE\r=200\n", "BOARD", "TYPE", false,
+                 ""},
+        ReadCase{"vertical_tab_after_key", "[BOARD]\r\nTYPE\v=200\r\n", "BOARD", "TYPE", true,
+                 "200"},
+        ReadCase{"form_feed_before_value", "[BOARD]\r\nTYPE=\f300\r\n", "BOARD", "TYPE", true,
+                 "300"},
+        ReadCase{"vertical_tab_before_section", "\v[BOARD]\r\nTYPE=200\r\n", "BOARD", "TYPE", true,
+                 "200"},
+        ReadCase{"vertical_tab_after_value", "[VentrelV1]\r\nDISPLAY=2D\v\r\n", "VentrelV1",
+                 "DISPLAY", true, "2D"},
+        ReadCase{"ctrl_z_and_form_feed_are_blanks",
+                 "[\vBOARD\f]\r\nTYPE=\x1A"
+                 "200\x1A\r\n",
+                 "BOARD", "TYPE", true, "200"},
+        ReadCase{"blanks_inside_quotes_stay", "[BOARD]\r\nTYPE=\v\"\f300\f\"\v\r\n", "BOARD",
+                 "TYPE", true, "\f300\f"}),
     [](const testing::TestParamInfo<ReadCase>& param_info) {
       return std::string(param_info.param.name);
     });
@@ -105,6 +151,15 @@ TEST_P(IniEditTest, ChangesOnlyWhatItMust) {
   std::string read_back;
   ASSERT_TRUE(FindIniValue(content, c.key, c.section, read_back));
   EXPECT_EQ(read_back, c.value);
+#ifdef _WIN32
+  test::TempDir dir;
+  const std::string file = dir.Path("VENTREL_DLL.INI");
+  test::WriteFile(file, c.before);
+  CIni ini;
+  ASSERT_TRUE(ini.Affecte(c.value, c.key, c.section, file));
+  EXPECT_EQ(test::ReadFile(file), c.after);
+  EXPECT_EQ(DriverReads(file, c.section, c.key), c.value) << "the profile functions read otherwise";
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -148,7 +203,29 @@ INSTANTIATE_TEST_SUITE_P(
                  "\xEF\xBB\xBF[BOARD]\r\nTYPE=2\r\n"},
         EditCase{"value_with_blanks_is_quoted", "[S]\nK=1\n", "S", "K", " a ", "[S]\nK=\" a \"\n"},
         EditCase{"value_in_quotes_is_quoted", "[S]\nK=1\n", "S", "K", "'a'", "[S]\nK=\"'a'\"\n"},
-        EditCase{"empty_value", "[S]\nK=1\n", "S", "K", "", "[S]\nK=\n"}),
+        EditCase{"empty_value", "[S]\nK=1\n", "S", "K", "", "[S]\nK=\n"},
+        EditCase{"after_bare_cr", "[NETWORK]\r\nUNIT_PORT=5000\r[BOARD]\r\nTYPE=200\r\n", "BOARD",
+                 "TYPE", "301", "[NETWORK]\r\nUNIT_PORT=5000\r[BOARD]\r\nTYPE=301\r\n"},
+        EditCase{"cr_before_crlf", "[BOARD]\r\r\nTYPE=301\r\r\n", "BOARD", "TYPE", "200",
+                 "[BOARD]\r\r\nTYPE=200\r\r\n"},
+        EditCase{"key_added_in_cr_only_file", "[BOARD]\rTYPE=300\r[NEXT]\rA=1\r", "BOARD",
+                 "TYPE_SUB", "301", "[BOARD]\rTYPE=300\rTYPE_SUB=301\r[NEXT]\rA=1\r"},
+        EditCase{"section_appended_to_cr_only_file", "[NET]\rA=1\r", "BOARD", "TYPE", "200",
+                 "[NET]\rA=1\r[BOARD]\rTYPE=200\r"},
+        EditCase{"section_appended_after_unterminated_cr_line", "[NET]\rA=1", "BOARD", "TYPE",
+                 "200", "[NET]\rA=1\r[BOARD]\rTYPE=200\r"},
+        EditCase{"key_added_after_bare_cr_line", "[BOARD]\r\nA=1\r[NEXT]\r\n", "BOARD", "TYPE", "3",
+                 "[BOARD]\r\nA=1\rTYPE=3\r[NEXT]\r\n"},
+        EditCase{"vertical_tab_after_key", "[BOARD]\r\nTYPE\v=200\r\n", "BOARD", "TYPE", "301",
+                 "[BOARD]\r\nTYPE\v=301\r\n"},
+        EditCase{"form_feed_before_value", "[BOARD]\r\nTYPE=\f300\r\n", "BOARD", "TYPE", "301",
+                 "[BOARD]\r\nTYPE=\f301\r\n"},
+        EditCase{"vertical_tab_before_section", "\v[BOARD]\r\nTYPE=200\r\n", "BOARD", "TYPE_SUB",
+                 "301", "\v[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r\n"},
+        EditCase{"vertical_tab_after_value", "[VentrelV1]\r\nDISPLAY=2D\v\r\n", "VentrelV1",
+                 "DISPLAY", "3D", "[VentrelV1]\r\nDISPLAY=3D\v\r\n"},
+        EditCase{"value_with_vertical_tab_is_quoted", "[S]\nK=1\n", "S", "K", "a\v",
+                 "[S]\nK=\"a\v\"\n"}),
     [](const testing::TestParamInfo<EditCase>& param_info) {
       return std::string(param_info.param.name);
     });
@@ -159,9 +236,10 @@ TEST(IniEditTest, RefusesWhatCouldNotBeReadBack) {
     const char* section;
     const char* key;
     const char* value;
-  } cases[] = {{"S", "K", "a\nb"}, {"S", "K", "a\rb"}, {"S", "", "1"},   {"S", " K", "1"},
-               {"S", "K=", "1"},   {"S", ";K", "1"},   {"S", "[K", "1"}, {"S]", "K", "1"},
-               {"", "K", "1"},     {"S\n", "K", "1"}};
+  } cases[] = {{"S", "K", "a\nb"}, {"S", "K", "a\rb"}, {"S", "", "1"},    {"S", " K", "1"},
+               {"S", "K=", "1"},   {"S", ";K", "1"},   {"S", "[K", "1"},  {"S]", "K", "1"},
+               {"", "K", "1"},     {"S\n", "K", "1"},  {"S", "K\v", "1"}, {"\fS", "K", "1"},
+               {"S", "K\x1A", "1"}};
   for (const auto& c : cases) {
     std::string content = original;
     EXPECT_FALSE(EditIniText(content, c.value, c.key, c.section))

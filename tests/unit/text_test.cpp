@@ -19,6 +19,12 @@ TEST(TextTest, TrimBlanksRemovesSpacesAndTabsOnly) {
   EXPECT_EQ(TrimBlanks("   "), "");
 }
 
+TEST(TextTest, TrimIniBlanksRemovesWhatTheProfileFunctionsTrim) {
+  EXPECT_EQ(TrimIniBlanks(" \t\n\v\f\r\x1A.a\vb.\x1A\r\f\v\n\t "), ".a\vb.");
+  EXPECT_EQ(TrimIniBlanks("\x1B.\xA0"), "\x1B.\xA0") << "no other control byte, no NBSP";
+  EXPECT_EQ(TrimIniBlanks("\v"), "");
+}
+
 TEST(TextTest, FormatMessageTakesTheArgumentLiterally) {
   EXPECT_EQ(FormatMessage("File %s not found !", "/a/%s%d.ini"), "File /a/%s%d.ini not found !");
   EXPECT_EQ(FormatMessage("no directive", "x"), "no directive");
