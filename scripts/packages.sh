@@ -10,10 +10,11 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # folder.
 RELIABILITY_PACKAGES=(strace)
 # The Windows programs, 64-bit and 32-bit: MinGW-w64 (posix threads) for both, GoogleTest's
-# sources, Wine for both (wine32 comes from the i386 architecture) and a virtual screen.
+# sources, Wine for both (wine32 comes from the i386 architecture), a virtual screen, and the
+# Japanese locale's sources, from which Wine's code page 932 comes.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
                   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-                  googletest wine wine64 wine32:i386 xvfb xauth)
+                  googletest wine wine64 wine32:i386 xvfb xauth locales)
 # Release packages: the installer compiler, the Authenticode signer, and openssl and unzip for the
 # test (a throwaway certificate, the Windows bundle unpacked).
 PACKAGE_PACKAGES=(nsis osslsigncode openssl unzip)

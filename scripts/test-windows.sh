@@ -6,6 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 scripts/install-deps.sh "${WINDOWS_PACKAGES[@]}"
+# Wine takes the ANSI code page from the Unix locale: ja_JP.UTF-8 gives 932, the double-byte code
+# page the cases named CodePage932 run under.
+if ! locale -a | grep -qx 'ja_JP.utf8'; then
+  $([ "$(id -u)" -ne 0 ] && echo sudo) localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
 
 for preset in windows windows-x86; do
   echo "== $preset build"

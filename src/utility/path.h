@@ -6,26 +6,42 @@
 
 namespace ventrel {
 
+// The code page an 8-bit path is written in on Windows, where the shell's path functions step over
+// double-byte characters: in code pages 932, 936, 949 and 950 a character's second byte may be
+// 0x5C, the backslash byte ('ソ' is 0x83 0x5C in 932). 0 is the process's ANSI code page, the
+// one every path of the program is in; tests name another. POSIX paths are byte strings and
+// ignore it.
+using CodePage = unsigned;
+inline constexpr CodePage kAnsiCodePage = 0;
+
 // The platform's preferred separator: '\\' on Windows, '/' elsewhere.
 extern const char kPathSeparator;
 
-// True for every byte the platform accepts as a separator.
+// True for every byte the platform accepts as a separator, where a character starts.
 bool IsPathSeparator(char c);
+
+// Bytes taken by the character that starts at `at` (< path.size()): 2 for a lead byte of a
+// double-byte code page with its trail byte after it, as CharNextExA steps; 1 otherwise, and
+// always 1 on POSIX.
+std::size_t PathCharacterLength(std::string_view path, std::size_t at,
+                                CodePage code_page = kAnsiCodePage);
 
 // Length of the root that starts `path` ("/" here; "C:\", "\\server\share" or "\" on Windows), 0
 // for a relative path. The root always keeps its separator.
-std::size_t PathRootLength(std::string_view path);
+std::size_t PathRootLength(std::string_view path, CodePage code_page = kAnsiCodePage);
 
 // Joins two parts with exactly one separator. An empty part yields the other one.
-std::string PathAppend(std::string_view base, std::string_view more);
+std::string PathAppend(std::string_view base, std::string_view more,
+                       CodePage code_page = kAnsiCodePage);
 
 // Drops the last component and the separator before it; a root stays a root.
-std::string PathFolderPart(std::string_view path);
+std::string PathFolderPart(std::string_view path, CodePage code_page = kAnsiCodePage);
 
 // The last component alone (the file name).
-std::string PathLastComponent(std::string_view path);
+std::string PathLastComponent(std::string_view path, CodePage code_page = kAnsiCodePage);
 
 // Removes everything from the last '.' of the last component, then adds `extension` at the end.
-std::string PathReplaceExtension(std::string_view path, std::string_view extension);
+std::string PathReplaceExtension(std::string_view path, std::string_view extension,
+                                 CodePage code_page = kAnsiCodePage);
 
 }  // namespace ventrel

@@ -1,5 +1,8 @@
-// Path rules of Windows: backslash preferred, slash accepted, drive, UNC and current-drive roots.
+// Path rules of Windows: backslash preferred, slash accepted, drive, UNC and current-drive roots,
+// double-byte characters stepped over as a whole.
 #include "utility/path.h"
+
+#include <windows.h>
 
 namespace ventrel {
 namespace {
@@ -9,20 +12,20 @@ bool IsDriveLetter(char c) {
 }
 
 // Index of the first separator at or after `from`, or the length when there is none.
-std::size_t NextSeparator(std::string_view path, std::size_t from) {
+std::size_t NextSeparator(std::string_view path, std::size_t from, CodePage code_page) {
   while (from < path.size() && !IsPathSeparator(path[from])) {
-    ++from;
+    from += PathCharacterLength(path, from, code_page);
   }
   return from;
 }
 
 // "\\server\share": the root runs to the end of the share name, without the separator after it.
-std::size_t UncRootLength(std::string_view path, std::size_t server_start) {
-  const std::size_t server_end = NextSeparator(path, server_start);
+std::size_t UncRootLength(std::string_view path, std::size_t server_start, CodePage code_page) {
+  const std::size_t server_end = NextSeparator(path, server_start, code_page);
   if (server_end >= path.size()) {
     return path.size();
   }
-  return NextSeparator(path, server_end + 1);
+  return NextSeparator(path, server_end + 1, code_page);
 }
 
 // "C:\" with its separator; "C:" alone is a root too, the current folder of that drive.
@@ -35,26 +38,35 @@ std::size_t DriveRootLength(std::string_view path, std::size_t at) {
 
 }  // namespace
 
+static_assert(kAnsiCodePage == CP_ACP);
+
 const char kPathSeparator = '\\';
 
 bool IsPathSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
-std::size_t PathRootLength(std::string_view path) {
+std::size_t PathCharacterLength(std::string_view path, std::size_t at, CodePage code_page) {
+  // A lead byte at the very end has no trail byte to take; it stands alone, as CharNextExA has it.
+  return at + 1 < path.size() && ::IsDBCSLeadByteEx(code_page, static_cast<unsigned char>(path[at]))
+             ? 2
+             : 1;
+}
+
+std::size_t PathRootLength(std::string_view path, CodePage code_page) {
   // "\\?\" lifts the length limit; what follows it is a drive path or "UNC\server\share".
   constexpr std::string_view kLongPrefix = "\\\\?\\";
   if (path.substr(0, kLongPrefix.size()) == kLongPrefix) {
     const std::string_view rest = path.substr(kLongPrefix.size());
     if (rest.size() >= 4 && (rest.substr(0, 3) == "UNC" || rest.substr(0, 3) == "unc") &&
         IsPathSeparator(rest[3])) {
-      return UncRootLength(path, kLongPrefix.size() + 4);
+      return UncRootLength(path, kLongPrefix.size() + 4, code_page);
     }
     const std::size_t drive = DriveRootLength(path, kLongPrefix.size());
     return drive != 0 ? drive : kLongPrefix.size();
   }
   if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
-    return UncRootLength(path, 2);
+    return UncRootLength(path, 2, code_page);
   }
   if (!path.empty() && IsPathSeparator(path[0])) {
     return 1;

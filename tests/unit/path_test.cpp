@@ -14,6 +14,7 @@ TEST(PathTest, AppendJoinsWithExactlyOneSeparator) {
     const char* base;
     const char* more;
     const char* expected;
+    CodePage code_page = kAnsiCodePage;
   } cases[] = {
       {"/opt", "Dremont", "/opt/Dremont"},
       {"/opt/", "Dremont", "/opt/Dremont"},
@@ -22,9 +23,12 @@ TEST(PathTest, AppendJoinsWithExactlyOneSeparator) {
       {"", "/opt/x", "/opt/x"},
       {"/opt", "", "/opt"},
       {"a", "b/c", "a/b/c"},
+      // A folder ending in 'ソ' (0x83 0x5C in code page 932), which has no separator at its end.
+      {"/t/\x83\x5C", "VentrelConf", "/t/\x83\x5C/VentrelConf", 932},
+      {"/t/\x83\x5C/", "x", "/t/\x83\x5C/x", 932},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PathAppend(Native(c.base), Native(c.more)), Native(c.expected))
+    EXPECT_EQ(PathAppend(Native(c.base), Native(c.more), c.code_page), Native(c.expected))
         << c.base << " + " << c.more;
   }
 }
@@ -33,13 +37,16 @@ TEST(PathTest, FolderPartDropsTheLastComponent) {
   const struct {
     const char* path;
     const char* expected;
+    CodePage code_page = kAnsiCodePage;
   } cases[] = {{"/opt/Dremont/VentrelConf", "/opt/Dremont"},
                {"/opt/x/", "/opt/x"},
                {"name", ""},
                {"", ""},
-               {"a/b", "a"}};
+               {"a/b", "a"},
+               {"/t/\x83\x5C/VentrelConf", "/t/\x83\x5C", 932},
+               {"/t/\x8B\x40\x94\x5C", "/t", 932}};  // "機能"
   for (const auto& c : cases) {
-    EXPECT_EQ(PathFolderPart(Native(c.path)), Native(c.expected)) << c.path;
+    EXPECT_EQ(PathFolderPart(Native(c.path), c.code_page), Native(c.expected)) << c.path;
   }
 }
 

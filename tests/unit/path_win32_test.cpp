@@ -17,6 +17,7 @@ TEST(PathWin32Test, RootLength) {
   const struct {
     const char* path;
     std::size_t expected;
+    CodePage code_page = kAnsiCodePage;
   } cases[] = {
       {"C:\\Program Files", 3},
       {"c:/x", 3},
@@ -34,9 +35,12 @@ TEST(PathWin32Test, RootLength) {
       {"x\\y", 0},
       {"1:\\x", 0},
       {"", 0},
+      // Server and share names ending in 'ソ' (0x83 0x5C in code page 932).
+      {"\\\\\x83\x5C\\share\\x", 10, 932},
+      {"\\\\server\\\x83\x5C\\x", 11, 932},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PathRootLength(c.path), c.expected) << c.path;
+    EXPECT_EQ(PathRootLength(c.path, c.code_page), c.expected) << c.path;
   }
 }
 
@@ -44,6 +48,7 @@ TEST(PathWin32Test, FolderPartKeepsTheRoot) {
   const struct {
     const char* path;
     const char* expected;
+    CodePage code_page = kAnsiCodePage;
   } cases[] = {
       {"C:\\Program Files\\Dremont\\VentrelConf.exe", "C:\\Program Files\\Dremont"},
       {"C:\\VentrelConf.exe", "C:\\"},
@@ -55,9 +60,14 @@ TEST(PathWin32Test, FolderPartKeepsTheRoot) {
       {"C:/a/b", "C:/a"},
       {"a\\b/c", "a\\b"},
       {"\\\\?\\C:\\x\\y.exe", "\\\\?\\C:\\x"},
+      // The second byte of 'ソ' (932) and of '許' (950) is 0x5C; in code page 1252 it is a
+      // backslash after 'ƒ'.
+      {"C:\\t\\\x83\x5C", "C:\\t", 932},
+      {"C:\\t\\\xB3\x5C\\x.ini", "C:\\t\\\xB3\x5C", 950},
+      {"C:\\t\\\x83\x5C", "C:\\t\\\x83", 1252},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PathFolderPart(c.path), c.expected) << c.path;
+    EXPECT_EQ(PathFolderPart(c.path, c.code_page), c.expected) << c.path;
   }
 }
 
@@ -66,6 +76,7 @@ TEST(PathWin32Test, AppendUsesOneBackslash) {
     const char* base;
     const char* more;
     const char* expected;
+    CodePage code_page = kAnsiCodePage;
   } cases[] = {
       {"C:\\", "Dremont", "C:\\Dremont"},
       {"C:", "Dremont", "C:\\Dremont"},
@@ -75,9 +86,11 @@ TEST(PathWin32Test, AppendUsesOneBackslash) {
       {"\\\\server\\share", "x.ini", "\\\\server\\share\\x.ini"},
       {"\\\\server\\share\\", "\\x.ini", "\\\\server\\share\\x.ini"},
       {"\\", "x", "\\x"},
+      {"\\\\server\\\x83\x5C", "x.ini", "\\\\server\\\x83\x5C\\x.ini", 932},
+      {"C:\\t\\\x83\x5C", "x", "C:\\t\\\x83\\x", 1252},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PathAppend(c.base, c.more), c.expected) << c.base << " + " << c.more;
+    EXPECT_EQ(PathAppend(c.base, c.more, c.code_page), c.expected) << c.base << " + " << c.more;
   }
 }
 
@@ -90,6 +103,8 @@ TEST(PathWin32Test, LastComponentAndExtension) {
   EXPECT_EQ(PathReplaceExtension("C:\\a.b\\VentrelConf.exe", ".HLP"), "C:\\a.b\\VentrelConf.HLP");
   EXPECT_EQ(PathReplaceExtension("C:\\a.b\\VentrelConf", ".ini"), "C:\\a.b\\VentrelConf.ini");
   EXPECT_EQ(PathReplaceExtension("C:\\a.b/Other", ".ini"), "C:\\a.b/Other.ini");
+  EXPECT_EQ(PathLastComponent("C:\\t\\\x83\x5Cx.exe", 932), "\x83\x5Cx.exe");
+  EXPECT_EQ(PathReplaceExtension("C:\\t\\x.\x83\x5C", ".ini", 932), "C:\\t\\x.ini");
 }
 
 }  // namespace
