@@ -11,6 +11,16 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+std::string_view TrimWhile(std::string_view text, bool (*is_blank)(char)) {
+  while (!text.empty() && is_blank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && is_blank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 }  // namespace
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
@@ -26,13 +36,7 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
+  return TrimWhile(text, IsBlank);
 }
 
 bool IsIniBlank(char c) {
@@ -40,13 +44,7 @@ bool IsIniBlank(char c) {
 }
 
 std::string_view TrimIniBlanks(std::string_view text) {
-  while (!text.empty() && IsIniBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsIniBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
+  return TrimWhile(text, IsIniBlank);
 }
 
 std::string FormatMessage(std::string_view pattern, std::string_view argument) {
