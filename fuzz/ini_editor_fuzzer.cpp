@@ -10,7 +10,7 @@
 
 #include "fuzz_check.h"
 #include "support/ini_property.h"
-#include "utility/ini.h"
+#include "utility/ini/ini.h"
 
 using ventrel::fuzz::Check;
 

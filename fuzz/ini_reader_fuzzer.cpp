@@ -8,8 +8,8 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "utility/encoding.h"
-#include "utility/ini.h"
+#include "utility/ini/file_encoding.h"
+#include "utility/ini/ini.h"
 
 namespace {
 

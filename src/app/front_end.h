@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel {
 

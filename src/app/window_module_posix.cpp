@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app/texts.h"
-#include "utility/path.h"
+#include "utility/platform/path.h"
 #include "utility/text.h"
 
 namespace ventrel {
@@ -47,7 +47,7 @@ bool WindowModule::OpenWindows() {
   if (Windows() != nullptr) {
     return true;
   }
-  fallback_.ShowMessage(ApplicationName(), FormatMessage(texts::kNoDialog, failure_),
+  fallback_.ShowMessage(ApplicationName(), FillInMessage(texts::kNoDialog, failure_),
                         MessageIcon::kError);
   return false;
 }
@@ -75,12 +75,12 @@ FrontEnd* WindowModule::Windows() {
   void* module = ::dlopen(module_path_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
     const char* error = ::dlerror();
-    failure_ = FormatMessage(texts::kModuleNotLoaded, error != nullptr ? error : module_path_);
+    failure_ = FillInMessage(texts::kModuleNotLoaded, error != nullptr ? error : module_path_);
     return nullptr;
   }
   const OpenFrontEndFunction open = FindEntryPoint(module);
   if (open == nullptr) {
-    failure_ = FormatMessage(texts::kNoEntryPoint, module_path_);
+    failure_ = FillInMessage(texts::kNoEntryPoint, module_path_);
     return nullptr;
   }
   std::string reason;

@@ -8,7 +8,7 @@
 
 #include "app/dialog_host.h"
 #include "app/front_end.h"
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel {
 

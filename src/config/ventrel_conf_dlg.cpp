@@ -2,9 +2,9 @@
 
 #include "config/texts.h"
 #include "locator/find_system_paths.h"
-#include "utility/ini.h"
-#include "utility/path.h"
-#include "utility/platform.h"
+#include "utility/ini/ini.h"
+#include "utility/platform/path.h"
+#include "utility/platform/platform.h"
 #include "utility/sdk_util.h"
 #include "utility/text.h"
 
@@ -18,7 +18,7 @@ std::string InDataFolder(const std::string& folder, std::string_view name) {
 }
 
 std::string WriteFailedMessage(const std::string& path, WriteFailure failure) {
-  std::string message = FormatMessage(texts::kWriteFailed, path);
+  std::string message = FillInMessage(texts::kWriteFailed, path);
   switch (failure) {
     case WriteFailure::kHeldOpen:
       return message + " " + std::string(texts::kWriteFailedHeldOpen);
@@ -41,12 +41,12 @@ CVentrelConfDlg::CVentrelConfDlg() {
   context_.has_data_folder = !data_folder.empty();
   context_.board_path = InDataFolder(data_folder, texts::kBoardFileName);
   if (!context_.has_data_folder || !CSdkUtil::Exist(context_.board_path)) {
-    ShowErrorBox(FormatMessage(texts::kFileNotFound, context_.board_path));
+    ShowErrorBox(FillInMessage(texts::kFileNotFound, context_.board_path));
     return;
   }
   context_.catalogue_path = InDataFolder(data_folder, texts::kCatalogueFileName);
   if (!CSdkUtil::Exist(context_.catalogue_path)) {
-    ShowErrorBox(FormatMessage(texts::kFileNotFound, context_.catalogue_path));
+    ShowErrorBox(FillInMessage(texts::kFileNotFound, context_.catalogue_path));
   }
 }
 

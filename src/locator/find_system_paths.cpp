@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "locator/texts.h"
-#include "utility/ini.h"
-#include "utility/path.h"
-#include "utility/platform.h"
+#include "utility/ini/ini.h"
+#include "utility/platform/path.h"
+#include "utility/platform/platform.h"
 #include "utility/sdk_util.h"
 #include "utility/text.h"
 
@@ -68,7 +68,7 @@ InstallLayout FindSystemPaths(std::string& data_folder) {
   } else {
     std::string local_exe;
     if (!CSdkUtil::Local(exe_name, local_exe)) {
-      ShowErrorBox(FormatMessage(texts::kLocatorFailed, exe_path));
+      ShowErrorBox(FillInMessage(texts::kLocatorFailed, exe_path));
       return 0;
     }
     layout = FindLocalLayout(PathFolderPart(local_exe), exe_name);
@@ -83,7 +83,7 @@ InstallLayout FindSystemPaths(std::string& data_folder) {
           : CSdkUtil::Local(JoinAll({brand.product_folder, ini_name}), resolved);
   if (!found) {
     data_folder.clear();
-    ShowErrorBox(FormatMessage(texts::kIniNotFound, ini_name));
+    ShowErrorBox(FillInMessage(texts::kIniNotFound, ini_name));
     return layout;
   }
   data_folder = PathFolderPart(resolved);

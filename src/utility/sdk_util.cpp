@@ -1,8 +1,8 @@
 #include "utility/sdk_util.h"
 
-#include "utility/file_store.h"
-#include "utility/path.h"
-#include "utility/platform.h"
+#include "utility/store/file_store.h"
+#include "utility/platform/path.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel {
 namespace {

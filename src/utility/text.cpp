@@ -47,7 +47,7 @@ std::string_view TrimIniBlanks(std::string_view text) {
   return TrimWhile(text, IsIniBlank);
 }
 
-std::string FormatMessage(std::string_view pattern, std::string_view argument) {
+std::string FillInMessage(std::string_view pattern, std::string_view argument) {
   const std::size_t at = pattern.find("%s");
   if (at == std::string_view::npos) {
     return std::string(pattern);

@@ -22,6 +22,6 @@ std::string_view TrimIniBlanks(std::string_view text);
 
 // Substitutes `argument` for the first "%s" of a printf-style message. The argument is copied as it
 // stands, so a '%' in a path can never be taken as a directive.
-std::string FormatMessage(std::string_view pattern, std::string_view argument);
+std::string FillInMessage(std::string_view pattern, std::string_view argument);
 
 }  // namespace ventrel

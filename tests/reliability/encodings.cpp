@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "reliability/suite.h"
-#include "utility/encoding.h"
+#include "utility/ini/file_encoding.h"
 
 namespace ventrel::reliability {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "utility/ini.h"
+#include "utility/ini/ini.h"
 
 int main(int argc, char** argv) {
   if (argc != 6) {

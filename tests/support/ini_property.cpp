@@ -5,8 +5,9 @@
 #include <set>
 #include <vector>
 
-#include "utility/encoding.h"
-#include "utility/ini.h"
+#include "utility/ini/file_encoding.h"
+#include "utility/platform/code_page.h"
+#include "utility/ini/ini.h"
 #include "utility/text.h"
 
 namespace ventrel::test {

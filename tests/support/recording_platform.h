@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel::test {
 

@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace fs = std::filesystem;
 

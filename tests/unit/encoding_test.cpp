@@ -1,4 +1,5 @@
-#include "utility/encoding.h"
+#include "utility/ini/file_encoding.h"
+#include "utility/platform/code_page.h"
 
 #include <gtest/gtest.h>
 

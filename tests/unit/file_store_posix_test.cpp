@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "support/temp_dir.h"
-#include "utility/file_store.h"
+#include "utility/store/file_store.h"
 
 namespace ventrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "utility/file_store.h"
+#include "utility/store/file_store.h"
 
 #include <gtest/gtest.h>
 

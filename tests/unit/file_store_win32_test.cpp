@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "support/temp_dir.h"
-#include "utility/file_store.h"
+#include "utility/store/file_store.h"
 
 namespace ventrel {
 namespace {

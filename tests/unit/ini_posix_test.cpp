@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "support/temp_dir.h"
-#include "utility/ini.h"
+#include "utility/ini/ini.h"
 
 namespace ventrel {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "support/ini_property.h"
 #include "support/temp_dir.h"
-#include "utility/encoding.h"
-#include "utility/ini.h"
+#include "utility/ini/file_encoding.h"
+#include "utility/ini/ini.h"
 #include "utility/text.h"
 
 namespace ventrel {

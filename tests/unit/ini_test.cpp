@@ -1,4 +1,4 @@
-#include "utility/ini.h"
+#include "utility/ini/ini.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,8 @@
 #endif
 
 #include "support/temp_dir.h"
-#include "utility/encoding.h"
+#include "utility/ini/file_encoding.h"
+#include "utility/platform/code_page.h"
 
 namespace ventrel {
 namespace {

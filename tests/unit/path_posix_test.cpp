@@ -1,7 +1,7 @@
 // The root rules of POSIX systems.
 #include <gtest/gtest.h>
 
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 namespace {

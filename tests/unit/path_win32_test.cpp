@@ -1,7 +1,7 @@
 // The Windows path rules: backslash preferred, slash accepted, drive, UNC and current-drive roots.
 #include <gtest/gtest.h>
 
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel {
 namespace {

@@ -1,5 +1,6 @@
 // The real platform on Windows, checked against what Windows itself tells every program.
-#include "utility/platform_win32.h"
+#include "utility/platform/platform_win32.h"
+#include "utility/platform/code_page_win32.h"
 
 #include <windows.h>
 
@@ -7,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 namespace {

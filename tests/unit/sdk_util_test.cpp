@@ -4,7 +4,7 @@
 
 #include "support/recording_platform.h"
 #include "support/temp_dir.h"
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 namespace {

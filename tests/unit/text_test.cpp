@@ -26,9 +26,9 @@ TEST(TextTest, TrimIniBlanksRemovesWhatTheProfileFunctionsTrim) {
 }
 
 TEST(TextTest, FormatMessageTakesTheArgumentLiterally) {
-  EXPECT_EQ(FormatMessage("File %s not found !", "/a/%s%d.ini"), "File /a/%s%d.ini not found !");
-  EXPECT_EQ(FormatMessage("no directive", "x"), "no directive");
-  EXPECT_EQ(FormatMessage("%s", ""), "");
+  EXPECT_EQ(FillInMessage("File %s not found !", "/a/%s%d.ini"), "File /a/%s%d.ini not found !");
+  EXPECT_EQ(FillInMessage("no directive", "x"), "no directive");
+  EXPECT_EQ(FillInMessage("%s", ""), "");
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 
 #include "support/recording_platform.h"
 #include "support/temp_dir.h"
-#include "utility/encoding.h"
+#include "utility/ini/file_encoding.h"
+#include "utility/platform/code_page.h"
 
 namespace ventrel {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 class QWidget;
 

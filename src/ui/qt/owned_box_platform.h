@@ -2,7 +2,7 @@
 // replaces, with the same folders, and shows every message as a box over the dialog.
 #pragma once
 
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 class QWidget;
 

@@ -14,7 +14,7 @@
 #include "ui/qt/message_box.h"
 #include "ui/qt/model_selection_dialog.h"
 #include "ui/qt/texts.h"
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 #include "utility/text.h"
 
 namespace ventrel {
@@ -34,7 +34,7 @@ std::string DisplayName() {
 }
 
 std::string DisplayFailure() {
-  return FormatMessage(texts::kDisplayFailed, DisplayName());
+  return FillInMessage(texts::kDisplayFailed, DisplayName());
 }
 
 QtMessageHandler g_before_startup = nullptr;
@@ -48,7 +48,7 @@ void EndOnFatalStartupMessage(QtMsgType type, const QMessageLogContext& context,
     return;
   }
   const std::string line =
-      ApplicationName() + ": " + FormatMessage(texts::kNoDialog, DisplayFailure()) + "\n";
+      ApplicationName() + ": " + FillInMessage(texts::kNoDialog, DisplayFailure()) + "\n";
   [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
   ::_exit(CVentrelConf::kNoDialog);
 }

@@ -1,6 +1,6 @@
 #include "ui/win32/front_end_platform.h"
 
-#include "utility/platform_win32.h"
+#include "utility/platform/platform_win32.h"
 
 namespace ventrel::win32 {
 

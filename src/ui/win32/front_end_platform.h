@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel::win32 {
 

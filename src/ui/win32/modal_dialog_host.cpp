@@ -3,9 +3,7 @@
 #include "app/texts.h"
 #include "ui/win32/model_dialog.h"
 #include "ui/win32/texts.h"
-#include "utility/platform_win32.h"
-// windows.h's FormatMessage is a macro; from here on the name is the core's.
-#undef FormatMessage
+#include "utility/platform/platform_win32.h"
 #include "utility/text.h"
 
 namespace ventrel::win32 {
@@ -15,7 +13,7 @@ bool ModalDialogHost::OpenWindows() {
     return true;
   }
   platform_.ShowMessage(ApplicationName(),
-                        FormatMessage(ventrel::texts::kNoDialog, texts::kStationNotVisible),
+                        FillInMessage(ventrel::texts::kNoDialog, texts::kStationNotVisible),
                         MessageIcon::kError);
   return false;
 }

@@ -3,8 +3,8 @@
 #include "ui/win32/resource.h"
 #include "ui/win32/texts.h"
 #include "ui/win32/window_geometry.h"
-#include "utility/path.h"
-#include "utility/platform.h"
+#include "utility/platform/path.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel::win32 {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "e2e/machine.h"
 #include "support/temp_dir.h"
-#include "utility/ini.h"
+#include "utility/ini/ini.h"
 
 namespace ventrel::e2e {
 namespace {

@@ -1,6 +1,6 @@
 // Path rules of Windows: backslash preferred, slash accepted, drive, UNC and current-drive roots,
 // double-byte characters stepped over as a whole.
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 #include <windows.h>
 

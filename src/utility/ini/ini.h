@@ -30,7 +30,7 @@
 #include <string_view>
 #include <vector>
 
-#include "utility/file_store.h"
+#include "utility/store/file_store.h"
 
 namespace ventrel {
 

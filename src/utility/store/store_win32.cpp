@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "utility/file_store.h"
-#include "utility/file_store_steps.h"
-#include "utility/path.h"
+#include "utility/store/file_store.h"
+#include "utility/store/primitives.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 namespace {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "utility/file_store.h"
+#include "utility/store/file_store.h"
 
 namespace ventrel::file_store {
 

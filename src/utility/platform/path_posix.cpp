@@ -1,5 +1,5 @@
 // Path rules of POSIX systems: one separator, one root.
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 

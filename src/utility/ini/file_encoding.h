@@ -25,9 +25,4 @@ void DecodeUtf16(std::string_view bytes, FileEncoding encoding, std::string& utf
 bool EncodeUtf16(std::string_view utf8, FileEncoding encoding, std::string_view tail,
                  std::string& bytes);
 
-// The program's 8-bit text to and from UTF-8 (the identity where the 8-bit text is UTF-8, as on
-// Linux; the ANSI code page on Windows). False when the text cannot be converted as it stands.
-bool Utf8FromNarrow(std::string_view narrow, std::string& utf8);
-bool NarrowFromUtf8(std::string_view utf8, std::string& narrow);
-
 }  // namespace ventrel

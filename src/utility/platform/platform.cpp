@@ -1,6 +1,6 @@
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 namespace {

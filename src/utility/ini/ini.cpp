@@ -1,12 +1,13 @@
-#include "utility/ini.h"
+#include "utility/ini/ini.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
 
-#include "utility/encoding.h"
-#include "utility/file_store.h"
+#include "utility/ini/file_encoding.h"
+#include "utility/platform/code_page.h"
+#include "utility/store/file_store.h"
 #include "utility/text.h"
 
 namespace ventrel {

@@ -1,6 +1,6 @@
 // The real platform on Windows: the module's own path, the shell's known folders and MessageBoxA,
 // or standard error where no one could see a box.
-#include "utility/platform_win32.h"
+#include "utility/platform/platform_win32.h"
 
 #include <windows.h>
 //
@@ -10,7 +10,8 @@
 
 #include <algorithm>
 
-#include "utility/path.h"
+#include "utility/platform/code_page_win32.h"
+#include "utility/platform/path.h"
 #include "utility/text.h"
 
 namespace ventrel {
@@ -153,30 +154,6 @@ void ShowMessageBox(HWND owner, const std::string& caption, const std::string& t
 
 unsigned MessageBoxType(MessageIcon icon) {
   return MB_OK | (icon == MessageIcon::kError ? MB_ICONERROR : MB_ICONEXCLAMATION);
-}
-
-std::optional<std::string> WideToAnsi(std::wstring_view wide) {
-  if (wide.empty()) {
-    return std::string();
-  }
-  // With UTF-8 as the ANSI code page every character has a form, and Windows refuses to report
-  // stand-ins; invalid UTF-16 is then the only loss.
-  const bool utf8 = ::GetACP() == CP_UTF8;
-  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-  const int length = static_cast<int>(wide.size());
-  BOOL lossy = FALSE;
-  const int size = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, nullptr,
-                                         utf8 ? nullptr : &lossy);
-  if (size <= 0 || lossy) {
-    return std::nullopt;
-  }
-  std::string ansi(static_cast<std::size_t>(size), '\0');
-  if (::WideCharToMultiByte(CP_ACP, flags, wide.data(), length, ansi.data(), size, nullptr,
-                            utf8 ? nullptr : &lossy) != size ||
-      lossy) {
-    return std::nullopt;
-  }
-  return ansi;
 }
 
 Platform& RealPlatform() {

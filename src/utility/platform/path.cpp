@@ -1,4 +1,4 @@
-#include "utility/path.h"
+#include "utility/platform/path.h"
 
 namespace ventrel {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "utility/path.h"
-#include "utility/platform.h"
+#include "utility/platform/path.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel {
 namespace {

@@ -1,14 +1,12 @@
-// What the Windows platform and the Windows front end share: the message box (or its line on
-// standard error), and the conversion of the shell's wide paths into the core's ANSI text.
+// What the Windows platform and the Windows front end share: the message box, or its line on
+// standard error where no one could see it.
 #pragma once
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
-#include <string_view>
 
-#include "utility/platform.h"
+#include "utility/platform/platform.h"
 
 namespace ventrel {
 
@@ -24,9 +22,5 @@ void ShowMessageBox(HWND owner, const std::string& caption, const std::string& t
 
 // The MessageBoxA type for `icon`: exactly MB_OK plus the icon, no other flag.
 unsigned MessageBoxType(MessageIcon icon);
-
-// `wide` in the ANSI code page, or nothing when a character has no exact ANSI form: a path with
-// a stand-in character would name another file.
-std::optional<std::string> WideToAnsi(std::wstring_view wide);
 
 }  // namespace ventrel

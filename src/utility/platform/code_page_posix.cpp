@@ -1,5 +1,5 @@
 // The program's 8-bit text on Linux is UTF-8, so values pass as they are.
-#include "utility/encoding.h"
+#include "utility/platform/code_page.h"
 
 namespace ventrel {
 

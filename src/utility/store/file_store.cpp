@@ -1,6 +1,6 @@
-#include "utility/file_store.h"
+#include "utility/store/file_store.h"
 
-#include "utility/file_store_steps.h"
+#include "utility/store/primitives.h"
 
 namespace ventrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "utility/encoding.h"
+#include "utility/ini/file_encoding.h"
 
 #include <cstdint>
 
