@@ -14,8 +14,8 @@ int CVentrelConf::InitInstance(const std::vector<std::string>& arguments, Dialog
   // Both modes open the configuration first, so its messages come before anything else.
   CVentrelConfDlg dialog;
   if (code == kNoModel) {
-    if (host != nullptr) {
-      host->RunModal(dialog);
+    if (host != nullptr && !host->RunModal(dialog)) {
+      return kNoDialog;
     }
     return 0;  // interactive mode's status carries no meaning
   }

@@ -13,7 +13,7 @@ class CVentrelConf {
   // Exit statuses of silent mode, so that an installer can tell the outcome.
   static constexpr int kWritten = 0;
   static constexpr int kNotWritten = 1;
-  // The interactive mode could not show its dialog; nothing was opened or written.
+  // The interactive mode could not show its dialog; nothing was written.
   static constexpr int kNoDialog = 2;
 
   // Runs once. `arguments` excludes the program name. Without a model argument the dialog runs on

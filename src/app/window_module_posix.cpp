@@ -52,10 +52,11 @@ bool WindowModule::OpenWindows() {
   return false;
 }
 
-void WindowModule::RunModal(CVentrelConfDlg& dialog) {
+bool WindowModule::RunModal(CVentrelConfDlg& dialog) {
   if (FrontEnd* windows = Windows()) {
     windows->RunModal(dialog);
   }
+  return true;  // OpenWindows said already what it could not open
 }
 
 FrontEnd* WindowModule::Windows() {

@@ -29,7 +29,7 @@ class WindowModule final : public Platform, public DialogHost {
 
   // Loads the module; when that fails, says why on the fallback and returns false.
   bool OpenWindows() override;
-  void RunModal(CVentrelConfDlg& dialog) override;
+  bool RunModal(CVentrelConfDlg& dialog) override;
 
   // Why no window can be shown; empty while that is not known to be so.
   const std::string& Failure() const { return failure_; }

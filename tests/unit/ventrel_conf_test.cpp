@@ -17,12 +17,14 @@ class RecordingHost final : public DialogHost {
     ++opens;
     return windows_available;
   }
-  void RunModal(CVentrelConfDlg& dialog) override {
+  bool RunModal(CVentrelConfDlg& dialog) override {
     ++runs;
     messages_before_run = platform_.messages.size();
     current_model = dialog.ReadCurrentModel();
+    return dialog_created;
   }
   bool windows_available = true;
+  bool dialog_created = true;
   int opens = 0;
   int runs = 0;
   std::size_t messages_before_run = 0;
@@ -124,6 +126,14 @@ TEST_F(StartUpTest, NoWindowsEndTheInteractiveModeBeforeTheOpening) {
   application_.InitInstance({"200"}, &host_);
   EXPECT_EQ(host_.opens, 1);
   EXPECT_FALSE(platform_.messages.empty());
+}
+
+TEST_F(StartUpTest, ADialogThatCannotBeCreatedIsNotASuccess) {
+  test::WriteFile(Board(), "[BOARD]\nTYPE=200\n");
+  host_.dialog_created = false;
+  EXPECT_EQ(application_.InitInstance({}, &host_), CVentrelConf::kNoDialog);
+  EXPECT_EQ(host_.runs, 1);
+  EXPECT_EQ(test::ReadFile(Board()), "[BOARD]\nTYPE=200\n");
 }
 
 TEST_F(StartUpTest, WithoutAHostInteractiveModeOnlyOpens) {

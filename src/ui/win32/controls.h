@@ -40,7 +40,6 @@ class ComboBox : public Window {
   int AddString(const std::string& text) const {
     return static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
   }
-  int GetCount() const { return static_cast<int>(Send(CB_GETCOUNT)); }
   void SetItemData(int index, LPARAM data) const {
     Send(CB_SETITEMDATA, static_cast<WPARAM>(index), data);
   }
@@ -79,7 +78,6 @@ class MessageFilterHook {
       ::UnhookWindowsHookEx(hook_);
     }
   }
-  HHOOK get() const { return hook_; }
 
  private:
   HHOOK hook_;

@@ -18,7 +18,6 @@ class FrontEndPlatform final : public Platform {
 
   // The window that owns the boxes from now on; nullptr for none.
   void SetOwner(HWND owner) { owner_ = owner; }
-  HWND owner() const { return owner_; }
 
   std::string ExePath() const override { return RealPlatform().ExePath(); }
   std::vector<std::string> ProgramsFolders() const override {

@@ -18,9 +18,15 @@ bool ModalDialogHost::OpenWindows() {
   return false;
 }
 
-void ModalDialogHost::RunModal(CVentrelConfDlg& dialog) {
+bool ModalDialogHost::RunModal(CVentrelConfDlg& dialog) {
   ModelDialog window(dialog, icon_, platform_);
-  window.DoModal(instance_);
+  if (window.DoModal(instance_)) {
+    return true;
+  }
+  platform_.ShowMessage(ApplicationName(),
+                        FillInMessage(ventrel::texts::kNoDialog, texts::kDialogNotCreated),
+                        MessageIcon::kError);
+  return false;
 }
 
 }  // namespace ventrel::win32

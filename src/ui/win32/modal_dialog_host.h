@@ -14,7 +14,7 @@ class ModalDialogHost final : public DialogHost {
   ModalDialogHost(HINSTANCE instance, HICON icon, FrontEndPlatform& platform)
       : instance_(instance), icon_(icon), platform_(platform) {}
   bool OpenWindows() override;
-  void RunModal(CVentrelConfDlg& dialog) override;
+  bool RunModal(CVentrelConfDlg& dialog) override;
 
  private:
   HINSTANCE instance_;

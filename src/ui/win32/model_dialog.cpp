@@ -24,13 +24,15 @@ ModelDialog* ModelDialog::running_ = nullptr;
 ModelDialog::ModelDialog(CVentrelConfDlg& config, HICON icon, FrontEndPlatform& platform)
     : config_(config), icon_(icon), platform_(platform) {}
 
-void ModelDialog::DoModal(HINSTANCE instance) {
+bool ModelDialog::DoModal(HINSTANCE instance) {
   running_ = this;
   const MessageFilterHook help_keys(&ModelDialog::HelpKeyFilter);
-  ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VENTRELCONF_DIALOG), nullptr,
-                    &ModelDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+  const INT_PTR result =
+      ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VENTRELCONF_DIALOG), nullptr,
+                        &ModelDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   platform_.SetOwner(nullptr);
   running_ = nullptr;
+  return result != -1;
 }
 
 INT_PTR CALLBACK ModelDialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -17,8 +17,9 @@ class ModelDialog {
   ModelDialog(const ModelDialog&) = delete;
   ModelDialog& operator=(const ModelDialog&) = delete;
 
-  // Shows the dialog as the application's main window and returns once it is closed.
-  void DoModal(HINSTANCE instance);
+  // Shows the dialog as the application's main window and returns once it is closed; false when
+  // it could not be created (no template in `instance`, no memory, no desktop).
+  bool DoModal(HINSTANCE instance);
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

@@ -11,6 +11,9 @@ namespace ventrel::win32::texts {
 inline constexpr std::string_view kStationNotVisible =
     "no one can see this window station (a service or an unattended run)";
 
+// Why the dialog cannot be shown when the system refused to create it.
+inline constexpr std::string_view kDialogNotCreated = "the system could not create its window";
+
 inline constexpr std::string_view kHelpFailed = "Failed to launch help.";
 // The help file is the executable's path with this extension.
 inline constexpr std::string_view kHelpExtension = ".HLP";
