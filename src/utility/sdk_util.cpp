@@ -1,8 +1,8 @@
 #include "utility/sdk_util.h"
 
-#include "utility/store/file_store.h"
 #include "utility/platform/path.h"
 #include "utility/platform/platform.h"
+#include "utility/store/file_store.h"
 
 namespace ventrel {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "utility/ini/file_encoding.h"
-#include "utility/platform/code_page.h"
 #include "utility/ini/ini.h"
+#include "utility/platform/code_page.h"
 #include "utility/text.h"
 
 namespace ventrel::test {

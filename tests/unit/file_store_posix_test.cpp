@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "support/store_support.h"
 #include "support/temp_dir.h"
 #include "utility/store/file_store.h"
 
@@ -156,19 +157,21 @@ TEST(FileStorePosixTest, ReplacementUnderWayIsNeverOverwritten) {
   const std::string board = dir.Path("board.ini");
   test::WriteFile(board, "old\n");
   int replacements = 0;
-  SetBeforeReplacementHook([&] {
+  const test::HookedRenamer renamer([&] {
     if (++replacements == 1) {
       test::WriteFile(dir.Path("driver.tmp"), "driver\n");
       EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
     }
   });
   int calls = 0;
-  const bool ok = UpdateWholeFile(board, [&](std::string& c) {
-    ++calls;
-    c += "ours\n";
-    return EditResult::kChanged;
-  });
-  SetBeforeReplacementHook(nullptr);
+  const bool ok = store::UpdateWholeFile(
+      board,
+      [&](std::string& c) {
+        ++calls;
+        c += "ours\n";
+        return EditResult::kChanged;
+      },
+      kLockWait, renamer);
   EXPECT_TRUE(ok);
   EXPECT_EQ(calls, 2);
   EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
@@ -182,7 +185,7 @@ TEST(FileStorePosixTest, DisplacedFileGoesBackWhenTheNameVanished) {
   const std::string board = dir.Path("board.ini");
   test::WriteFile(board, "old\n");
   int replacements = 0;
-  SetBeforeReplacementHook([&] {
+  const test::HookedRenamer renamer([&] {
     if (++replacements == 1) {
       test::WriteFile(dir.Path("driver.tmp"), "driver\n");
       EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
@@ -190,11 +193,13 @@ TEST(FileStorePosixTest, DisplacedFileGoesBackWhenTheNameVanished) {
       EXPECT_EQ(::unlink(board.c_str()), 0);
     }
   });
-  const bool ok = UpdateWholeFile(board, [](std::string& c) {
-    c += "ours\n";
-    return EditResult::kChanged;
-  });
-  SetBeforeReplacementHook(nullptr);
+  const bool ok = store::UpdateWholeFile(
+      board,
+      [](std::string& c) {
+        c += "ours\n";
+        return EditResult::kChanged;
+      },
+      kLockWait, renamer);
   EXPECT_TRUE(ok);
   EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
   EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");

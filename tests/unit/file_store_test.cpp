@@ -1,4 +1,5 @@
 #include "utility/store/file_store.h"
+#include "support/store_support.h"
 
 #include <gtest/gtest.h>
 
@@ -187,9 +188,13 @@ TEST(FileStoreTest, TemporaryNamesAreOursAlone) {
       {".board.ini.backup", false},       {".Board.ini.vctmp-a1B2c3", false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(IsTemporaryFileName("board.ini", c.candidate), c.ours) << c.candidate;
+    EXPECT_EQ(store::IsTemporaryFileName("board.ini", c.candidate), c.ours) << c.candidate;
   }
-  EXPECT_EQ(TemporaryFileTemplate("board.ini"), ".board.ini.vctmp-XXXXXX");
+  std::mt19937 random(7);
+  const store::NativePath name = store::NativeFromPath("board.ini");
+  const store::NativePath first = store::TemporaryFileName(name, random);
+  EXPECT_TRUE(store::IsTemporaryFileName(name, first));
+  EXPECT_NE(store::TemporaryFileName(name, random), first);
 }
 
 // A writer killed between creating its temporary and renaming it leaves the temporary; the next
@@ -249,13 +254,13 @@ TEST(FileStoreTest, FileCreatedUnderWayIsNeverOverwritten) {
   test::TempDir dir;
   const std::string board = dir.Path("board.ini");
   int replacements = 0;
-  SetBeforeReplacementHook([&] {
+  const test::HookedRenamer renamer([&] {
     if (++replacements == 1) {
       test::WriteFile(board, "driver\n");
     }
   });
-  const bool ok = UpdateWholeFile(board, [](std::string& c) { return Append(c, "ours\n"); });
-  SetBeforeReplacementHook(nullptr);
+  const bool ok = store::UpdateWholeFile(
+      board, [](std::string& c) { return Append(c, "ours\n"); }, kLockWait, renamer);
   EXPECT_TRUE(ok);
   EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
   EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");

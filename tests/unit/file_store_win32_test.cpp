@@ -8,6 +8,7 @@
 
 #include <thread>
 
+#include "support/store_support.h"
 #include "support/temp_dir.h"
 #include "utility/store/file_store.h"
 

@@ -16,9 +16,9 @@
 #include "ui/qt/application_icon.h"
 #include "ui/qt/owned_box_platform.h"
 #include "ui/qt/texts.h"
-#include "utility/store/file_store.h"
 #include "utility/platform/path.h"
 #include "utility/platform/platform.h"
+#include "utility/store/file_store.h"
 
 namespace ventrel {
 namespace {

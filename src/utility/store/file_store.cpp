@@ -1,97 +1,391 @@
+// The store's algorithm, the same on every platform: a read checked against the file's identity,
+// and the locked read-edit-replace step. The platform gives only the primitives it stands on.
 #include "utility/store/file_store.h"
+
+#include <algorithm>
+#include <optional>
 
 #include "utility/store/primitives.h"
 
 namespace ventrel {
+namespace store {
 namespace {
+
+// A file that keeps changing under a reader, or a writer that keeps losing the race against one
+// who does not lock, gives up after this many tries rather than loop for ever.
+constexpr int kAttempts = 5;
+// Tries at a temporary name before giving up: a clash of six random letters is already rare.
+constexpr int kNameAttempts = 16;
 
 constexpr std::string_view kTemporaryTag = ".vctmp-";
 constexpr std::size_t kUniqueLength = 6;
+constexpr std::string_view kLetters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
-bool IsLetterOrDigit(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+// For a failure the system gave no code for.
+constexpr SystemError kUnknownError = ~SystemError{0};
+
+enum class StepOutcome { kDone, kFailed, kRaced };
+
+NativePath Native(std::string_view ascii) {
+  return NativePath(ascii.begin(), ascii.end());
 }
 
-}  // namespace
-
-std::string TemporaryFileTemplate(std::string_view file_name) {
-  return "." + std::string(file_name) + std::string(kTemporaryTag) +
-         std::string(kUniqueLength, 'X');
-}
-
-bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate) {
+template <class Char>
+bool IsTemporaryName(std::basic_string_view<Char> file_name,
+                     std::basic_string_view<Char> candidate) {
   const std::size_t prefix = 1 + file_name.size() + kTemporaryTag.size();
   if (file_name.empty() || candidate.size() != prefix + kUniqueLength || candidate.front() != '.' ||
       candidate.substr(1, file_name.size()) != file_name ||
-      candidate.substr(1 + file_name.size(), kTemporaryTag.size()) != kTemporaryTag) {
+      !std::equal(kTemporaryTag.begin(), kTemporaryTag.end(),
+                  candidate.begin() + 1 + file_name.size())) {
     return false;
   }
-  for (const char c : candidate.substr(prefix)) {
-    if (!IsLetterOrDigit(c)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-WriteResult ReplaceWholeFile(const std::string& path, const std::string& content) {
-  return UpdateWholeFile(path, [&content](std::string& current) {
-    current = content;
-    return EditResult::kChanged;
+  return std::all_of(candidate.begin() + prefix, candidate.end(), [](Char c) {
+    return c < 0x80 && kLetters.find(static_cast<char>(c)) != std::string_view::npos;
   });
 }
 
-namespace {
-
-std::function<void()>& BeforeReplacementHook() {
-  static std::function<void()> hook;
-  return hook;
+std::size_t NameStart(const NativePath& path) {
+  const std::size_t separator = path.find_last_of(kSeparators);
+  return separator == NativePath::npos ? 0 : separator + 1;
 }
 
-}  // namespace
-
-void SetBeforeReplacementHook(std::function<void()> hook) {
-  BeforeReplacementHook() = std::move(hook);
+// Same file, same content, same metadata: nobody touched it.
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists == b.exists &&
+         (!a.exists || (a.device == b.device && a.index == b.index && a.size == b.size &&
+                        a.write_time == b.write_time && a.change_time == b.change_time));
 }
 
-namespace file_store {
+// The same file, unchanged in content: a rename changes a file's metadata, not its write time.
+bool SameContent(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists && b.exists && a.device == b.device && a.index == b.index && a.size == b.size &&
+         a.write_time == b.write_time;
+}
 
-ReadResult ReadUntilStable(const std::function<ReadOutcome()>& read_once, std::string& content) {
+bool SameObject(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists && b.exists && a.device == b.device && a.index == b.index;
+}
+
+// One read; nothing when the file changed while it was read, so that the bytes may be a mix.
+std::optional<ReadResult> ReadOnce(const NativePath& path, bool follow_link, std::string& content,
+                                   FileIdentity& identity) {
+  content.clear();
+  identity = FileIdentity{};
+  SystemError error = 0;
+  const FileHandle file = path.empty() ? FileHandle() : OpenForReading(path, follow_link, error);
+  if (!file.valid()) {
+    return path.empty() || IsMissing(error) ? ReadResult::kMissing : ReadResult::kFailed;
+  }
+  if (!IdentityOfPlainFile(file, identity) || identity.size > kMaxFileSize) {
+    identity = FileIdentity{};
+    return ReadResult::kFailed;
+  }
+  content.reserve(static_cast<std::size_t>(identity.size) + kEditRoom);
+  PrepareToFill(content);
+  char buffer[64 * 1024];
+  std::int64_t n = 0;
+  while ((n = ReadSome(file, buffer, sizeof buffer, error)) > 0) {
+    if (content.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
+      break;
+    }
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (n != 0) {
+    content.clear();
+    return ReadResult::kFailed;
+  }
+  FileIdentity after;
+  if (!IdentityOf(file, after) || !SameFile(identity, after) || content.size() != identity.size) {
+    return std::nullopt;
+  }
+  return ReadResult::kOk;
+}
+
+// Reads until the file holds still while it is read; `content` is cleared when it never did.
+ReadResult ReadStable(const NativePath& path, bool follow_link, std::string& content,
+                      FileIdentity& identity) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    switch (read_once()) {
-      case ReadOutcome::kOk:
-        return ReadResult::kOk;
-      case ReadOutcome::kMissing:
-        return ReadResult::kMissing;
-      case ReadOutcome::kFailed:
-        return ReadResult::kFailed;
-      case ReadOutcome::kChanged:
-        break;
+    if (const std::optional<ReadResult> result = ReadOnce(path, follow_link, content, identity)) {
+      return *result;
     }
   }
   content.clear();
   return ReadResult::kFailed;
 }
 
-bool StepUntilDone(const std::function<StepOutcome()>& step) {
+// The profile functions' way, for a file another program holds open or a folder that refuses
+// new files: the content goes over the file itself. Not atomic (a crash halfway leaves a torn
+// file), so only the fallback.
+StepOutcome WriteInPlace(const NativePath& target, const std::string& content,
+                         const FileIdentity& read_identity, WriteFailure& why) {
+  SystemError error = 0;
+  const FileHandle file = OpenForWriting(target, error);
+  if (!file.valid()) {
+    why = FailureOf(error);
+    return IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+  }
+  FileIdentity now;
+  if (!IdentityOf(file, now) || !SameFile(read_identity, now)) {
+    return StepOutcome::kRaced;
+  }
+  error = Overwrite(file, content, now);
+  if (error != 0) {
+    why = FailureOf(error);
+    return StepOutcome::kFailed;
+  }
+  return StepOutcome::kDone;
+}
+
+// A temporary under a fresh name beside the target; `temp_path` is empty when none was written.
+SystemError WriteBeside(const NativePath& target, const std::string& content,
+                        const FileIdentity& original, std::mt19937& random, NativePath& temp_path) {
+  const std::size_t name_start = NameStart(target);
+  const NativePath name = target.substr(name_start);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temp_path = target.substr(0, name_start) + TemporaryFileName(name, random);
+    const SystemError error = WriteTemporary(temp_path, target, content, original);
+    if (error == 0 || !IsExisting(error)) {
+      if (error != 0) {
+        temp_path.clear();
+      }
+      return error;
+    }
+  }
+  temp_path.clear();
+  return kUnknownError;
+}
+
+// After an atomic exchange: what came out under the temporary's name must be what we read. If
+// it is not, someone's rename was still under way in the kernel when we checked (on ext4 one can
+// wait milliseconds for the journal our flush commits): theirs goes back and the step starts
+// again.
+StepOutcome SettleExchange(const NativePath& temp_path, const NativePath& target,
+                           const FileIdentity& read_identity, const FileIdentity& ours,
+                           const Renamer& renamer) {
+  FileIdentity displaced;
+  if (IdentityAt(temp_path, displaced) && SameContent(read_identity, displaced)) {
+    RemoveFile(temp_path);
+    return StepOutcome::kDone;
+  }
+  // Should yet another writer have replaced ours meanwhile, the exchange back brings out their
+  // newer file instead: one more puts it back in place, and the older one goes, as their own
+  // rename would have let it go. Should the file's name have been removed meanwhile, what the
+  // temporary's name holds is someone's only copy: it goes back without replacing anything, and
+  // is never removed.
+  for (int exchange = 0; exchange < 2; ++exchange) {
+    if (const SystemError error = renamer.Rename(temp_path, target, RenameMode::kExchange)) {
+      if (IsMissing(error) && renamer.Rename(temp_path, target, RenameMode::kNoReplace) == 0) {
+        return StepOutcome::kRaced;
+      }
+      FileIdentity left;
+      if (!IdentityAt(temp_path, left) || !SameObject(left, ours)) {
+        return StepOutcome::kFailed;  // theirs stays under the temporary's name
+      }
+      break;
+    }
+    FileIdentity out;
+    if (!IdentityAt(temp_path, out) || !out.exists || SameObject(out, ours)) {
+      break;
+    }
+  }
+  RemoveFile(temp_path);
+  return StepOutcome::kRaced;
+}
+
+// Puts the temporary file in the file's place: atomic, so that the driver finds the old file or
+// the new one and never none. A new file never replaces one that appeared meanwhile; an existing
+// one is exchanged where the system can, renamed over otherwise.
+StepOutcome Install(const NativePath& temp_path, const NativePath& target,
+                    const std::string& content, const FileIdentity& read_identity,
+                    const Renamer& renamer, WriteFailure& why) {
+  RenameMode mode = read_identity.exists ? RenameMode::kReplace : RenameMode::kNoReplace;
+  SystemError error = 0;
+  if (read_identity.exists && kCanExchange) {
+    FileIdentity ours;
+    if (!IdentityAt(temp_path, ours) || !ours.exists) {
+      return StepOutcome::kFailed;
+    }
+    error = renamer.Rename(temp_path, target, RenameMode::kExchange);
+    if (error == 0) {
+      return SettleExchange(temp_path, target, read_identity, ours, renamer);
+    }
+    mode = IsUnsupported(error) ? RenameMode::kReplace : RenameMode::kExchange;
+  }
+  if (mode != RenameMode::kExchange) {
+    error = renamer.Rename(temp_path, target, mode);
+    if (error == 0) {
+      return StepOutcome::kDone;
+    }
+  }
+  RemoveFile(temp_path);
+  why = FailureOf(error);
+  if (mode == RenameMode::kReplace) {
+    // Refused while another program holds the file open: written in place, as the driver would.
+    return IsRefused(error) ? WriteInPlace(target, content, read_identity, why)
+                            : StepOutcome::kFailed;
+  }
+  return IsExisting(error) || IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+}
+
+// Temporaries of a writer that was killed. Safe only under the lock: then no writer of ours is
+// writing one for this file.
+void RemoveLeftovers(const WriterLock& lock, const NativePath& target, const FileIdentity& file) {
+  const NativePath name = target.substr(NameStart(target));
+  const NativePath prefix = Native(".") + name + Native(kTemporaryTag);
+  for (const NativePath& candidate : lock.RemovableFiles(target, prefix, file)) {
+    if (IsTemporaryName<NativeChar>(name, candidate)) {
+      lock.RemoveBeside(target, candidate);
+    }
+  }
+}
+
+// One read-edit-replace under the lock. kRaced when the file changed behind our back.
+StepOutcome UpdateStep(const NativePath& target, const FileEdit& edit, const WriterLock& lock,
+                       const Renamer& renamer, std::mt19937& random, WriteFailure& why) {
+  std::string content;
+  FileIdentity read_identity;
+  if (ReadStable(target, false, content, read_identity) == ReadResult::kFailed) {
+    why = ReadFailure(target);
+    return StepOutcome::kFailed;
+  }
+  why = WriteFailure::kOther;
+  const EditResult edited = edit(content);
+  if (edited == EditResult::kFailed) {
+    return StepOutcome::kFailed;
+  }
+  NativePath temp_path;
+  bool in_place = false;
+  if (edited == EditResult::kChanged) {
+    if (!MayReplace(target, read_identity)) {
+      why = WriteFailure::kNoPermission;
+      return StepOutcome::kFailed;
+    }
+    const SystemError error = WriteBeside(target, content, read_identity, random, temp_path);
+    // A folder that refuses new files, around a file that may be written: as the driver writes it.
+    in_place = IsRefused(error) && read_identity.exists;
+    if (error != 0 && !in_place) {
+      why = FailureOf(error);
+      return StepOutcome::kFailed;
+    }
+  }
+  FileIdentity now;
+  if (!IdentityAt(target, now) || !SameFile(read_identity, now)) {
+    if (!temp_path.empty()) {
+      RemoveFile(temp_path);
+    }
+    return StepOutcome::kRaced;
+  }
+  if (in_place) {
+    return WriteInPlace(target, content, read_identity, why);
+  }
+  if (!temp_path.empty()) {
+    const StepOutcome installed = Install(temp_path, target, content, read_identity, renamer, why);
+    if (installed != StepOutcome::kDone) {
+      return installed;
+    }
+    // Replaced, but not yet for certain on disk: a crash now could bring the old file back.
+    if (const SystemError error = lock.SyncFolder()) {
+      why = FailureOf(error);
+      return StepOutcome::kFailed;
+    }
+  }
+  if (lock.held()) {
+    RemoveLeftovers(lock, target, read_identity);
+  }
+  return StepOutcome::kDone;
+}
+
+std::mt19937 SeededRandom() {
+  std::random_device device;
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::seed_seq seed{device(), device(), static_cast<unsigned>(now),
+                     static_cast<unsigned>(now >> 32)};
+  return std::mt19937(seed);
+}
+
+}  // namespace
+
+SystemError WriteAll(const FileHandle& file, const std::string& content) {
+  const char* data = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    SystemError error = 0;
+    const std::int64_t n = WriteSome(file, data, left, error);
+    if (n <= 0) {
+      return error != 0 ? error : kUnknownError;
+    }
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+NativePath TemporaryFileName(const NativePath& file_name, std::mt19937& random) {
+  std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+  NativePath name = Native(".") + file_name + Native(kTemporaryTag);
+  for (std::size_t i = 0; i < kUniqueLength; ++i) {
+    name += static_cast<NativeChar>(kLetters[pick(random)]);
+  }
+  return name;
+}
+
+bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate) {
+  return IsTemporaryName(file_name, candidate);
+}
+
+bool IsTemporaryFileName(std::wstring_view file_name, std::wstring_view candidate) {
+  return IsTemporaryName(file_name, candidate);
+}
+
+WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                            std::chrono::milliseconds lock_wait, const Renamer& renamer) {
+  const NativePath native = NativeFromPath(path);
+  const NativePath target = native.empty() ? NativePath() : ReplacementTarget(native);
+  if (target.empty()) {
+    return {WriteFailure::kOther};
+  }
+  WriterLock lock(target);
+  switch (lock.Acquire(lock_wait)) {
+    case LockState::kHeld:
+    case LockState::kNone:
+      break;
+    case LockState::kTimedOut:
+      return {WriteFailure::kHeldOpen};
+    case LockState::kFailed:
+      return {WriteFailure::kOther};
+  }
+  std::mt19937 random = SeededRandom();
+  WriteFailure why = WriteFailure::kOther;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    switch (step()) {
+    switch (UpdateStep(target, edit, lock, renamer, random, why)) {
       case StepOutcome::kDone:
-        return true;
+        return {};
       case StepOutcome::kFailed:
-        return false;
+        return {why};
       case StepOutcome::kRaced:
         break;
     }
   }
-  return false;
+  return {why};
 }
 
-void RunBeforeReplacementHook() {
-  if (BeforeReplacementHook()) {
-    BeforeReplacementHook()();
-  }
+}  // namespace store
+
+bool IsExistingFile(const std::string& path) {
+  const store::NativePath native = store::NativeFromPath(path);
+  return !native.empty() && store::IsPlainFileAt(native);
 }
 
-}  // namespace file_store
+ReadResult ReadWholeFile(const std::string& path, std::string& content) {
+  store::FileIdentity ignored;
+  return store::ReadStable(store::NativeFromPath(path), true, content, ignored);
+}
+
+WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
+                            std::chrono::milliseconds lock_wait) {
+  return store::UpdateWholeFile(path, edit, lock_wait, store::Renamer());
+}
+
 }  // namespace ventrel

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 
 namespace ventrel {
 
@@ -69,7 +68,8 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   never lost; on POSIX this holds even in the instant of the replacement, on Windows up to the
 //   rename itself (Windows has no rename that would tell what it replaced);
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
-//   this file are removed.
+//   this file are removed (they are named "." + the file's name + ".vctmp-" and six letters or
+//   digits).
 // A link is followed and its target replaced, but only when each link on the way belongs to the
 // user, to root or to the owner of the file it leads to: a link another user planted is refused.
 // A read-only file is not replaced, and neither is one whose owner or group the replacement could
@@ -77,18 +77,5 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 // tells why.
 WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
                             std::chrono::milliseconds lock_wait = kLockWait);
-
-// Replaces the file's content as UpdateWholeFile does, whatever it held.
-WriteResult ReplaceWholeFile(const std::string& path, const std::string& content);
-
-// For tests: `hook` runs in each write just before the new file goes into the original's place,
-// after every check, where a rename of someone else's can still be under way, and on POSIX again
-// before each exchange that puts someone else's file back (nullptr removes it).
-void SetBeforeReplacementHook(std::function<void()> hook);
-
-// The temporary files of a write to `file_name` are named "." + file_name + ".vctmp-" and six
-// letters or digits; only names of this form are ever removed as left over.
-std::string TemporaryFileTemplate(std::string_view file_name);
-bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate);
 
 }  // namespace ventrel
