@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 : "${DISPLAY:?run under an X server, as scripts/test-windows.sh does}"
 
+source scripts/wine-loader.sh
 prefix="$(mktemp -d "${TMPDIR:-/tmp}/ventrel-wine.XXXXXX")"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -20,6 +21,10 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 echo "Wine prefix ready in $((SECONDS - start)) s"
 for preset in windows windows-x86; do
+  if [ "$preset" = windows-x86 ] && [ "$VENTREL_WINE32" = 0 ]; then
+    ventrel_without_wine32 "the 32-bit program's tests (it is built all the same)"
+    continue
+  fi
   echo "== $preset tests"
   ctest --preset "$preset"
 done

@@ -7,6 +7,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX
   WINEPREFIX="$(cd "$(dirname "$0")/.." && pwd)/build/windows/wineprefix"
 fi
+source "$(dirname "$0")/wine-loader.sh"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # Neither Mono nor Gecko is needed; without this Wine offers to install them.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

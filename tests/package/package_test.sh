@@ -10,6 +10,7 @@ root="$PWD"
 : "${DISPLAY:?run under an X server}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/ventrel-package.XXXXXX")"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source scripts/wine-loader.sh
 cleanup() {
   for prefix in "$work"/prefix-*; do
     [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
@@ -80,6 +81,8 @@ run() {
 entry() { wine reg query "$key" /v "$1" /reg:64 2>/dev/null | tr -d '\r' | grep -q "$2"; }
 uninstall() { run "$program_folder/Uninstall.exe" /S; }
 
+# The installers are 32-bit programs, whichever Windows they install on.
+if [ "$VENTREL_WINE32" = 1 ]; then
 echo "== the installer on 64-bit Windows"
 new_windows win64
 status=0
@@ -139,6 +142,9 @@ check "the board file holds 300" \
   board_is $'[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=300\r\n[ACQUISITION]\r\nEXPOSURE_KV=70\r\n'
 uninstall
 check "the quiet uninstall removes the program" test ! -e "$program_folder"
+else
+  ventrel_without_wine32 "the installers' runs (NSIS installers are 32-bit programs)"
+fi
 
 echo "== portable bundles"
 for kind in windows-portable.zip linux-x86_64-portable.tar.gz; do
@@ -156,6 +162,10 @@ for kind in windows-portable.zip linux-x86_64-portable.tar.gz; do
   case "$kind" in
     *.zip)
       check "$kind: the program is signed" signed "$top/VentrelConf.exe"
+      if [ "$VENTREL_WINE32" = 0 ]; then
+        ventrel_without_wine32 "the 32-bit program of $kind"
+        continue
+      fi
       check "$kind: silent mode writes 301 there" run "$top/VentrelConf.exe" 301 ;;
     *) check "$kind: silent mode writes 301 there" env -u DISPLAY "$top/VentrelConf" 301 ;;
   esac

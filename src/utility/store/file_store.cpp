@@ -69,16 +69,17 @@ bool SameObject(const FileIdentity& a, const FileIdentity& b) {
 }
 
 // One read; nothing when the file changed while it was read, so that the bytes may be a mix.
+// `error` tells what the system said of a failure, if anything.
 std::optional<ReadResult> ReadOnce(const NativePath& path, bool follow_link, std::string& content,
-                                   FileIdentity& identity) {
+                                   FileIdentity& identity, SystemError& error) {
   content.clear();
   identity = FileIdentity{};
-  SystemError error = 0;
+  error = 0;
   const FileHandle file = path.empty() ? FileHandle() : OpenForReading(path, follow_link, error);
   if (!file.valid()) {
     return path.empty() || IsMissing(error) ? ReadResult::kMissing : ReadResult::kFailed;
   }
-  if (!IdentityOfPlainFile(file, identity) || identity.size > kMaxFileSize) {
+  if (!IdentityOf(file, identity) || !identity.plain || identity.size > kMaxFileSize) {
     identity = FileIdentity{};
     return ReadResult::kFailed;
   }
@@ -105,9 +106,9 @@ std::optional<ReadResult> ReadOnce(const NativePath& path, bool follow_link, std
 
 // Reads until the file holds still while it is read; `content` is cleared when it never did.
 ReadResult ReadStable(const NativePath& path, bool follow_link, std::string& content,
-                      FileIdentity& identity) {
+                      FileIdentity& identity, SystemError& error) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (const std::optional<ReadResult> result = ReadOnce(path, follow_link, content, identity)) {
+    if (const auto result = ReadOnce(path, follow_link, content, identity, error)) {
       return *result;
     }
   }
@@ -246,8 +247,9 @@ StepOutcome UpdateStep(const NativePath& target, const FileEdit& edit, const Wri
                        const Renamer& renamer, std::mt19937& random, WriteFailure& why) {
   std::string content;
   FileIdentity read_identity;
-  if (ReadStable(target, false, content, read_identity) == ReadResult::kFailed) {
-    why = ReadFailure(target);
+  SystemError read_error = 0;
+  if (ReadStable(target, false, content, read_identity, read_error) == ReadResult::kFailed) {
+    why = FailureOf(read_error);
     return StepOutcome::kFailed;
   }
   why = WriteFailure::kOther;
@@ -379,8 +381,9 @@ bool IsExistingFile(const std::string& path) {
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-  store::FileIdentity ignored;
-  return store::ReadStable(store::NativeFromPath(path), true, content, ignored);
+  store::FileIdentity identity;
+  store::SystemError error = 0;
+  return store::ReadStable(store::NativeFromPath(path), true, content, identity, error);
 }
 
 WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,

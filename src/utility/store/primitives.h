@@ -40,8 +40,9 @@ struct FileIdentity {
   std::int64_t write_time = 0;   // in the system's own unit
   std::int64_t change_time = 0;  // of the file's metadata; Windows reports none
   std::uint32_t mode = 0;        // Linux: st_mode; Windows: the file's attributes
-  std::uint32_t owner = 0;       // Linux only, as the group
-  std::uint32_t group = 0;
+  std::uint32_t owner = 0;       // Linux only
+  std::uint32_t group = 0;       // Linux only
+  bool plain = false;            // a regular file on disk: no folder, pipe or device
 };
 
 // An open file (or, for the lock, folder or mutex): a descriptor on Linux, a HANDLE on Windows.
@@ -86,8 +87,6 @@ FileHandle OpenForWriting(const NativePath& path, SystemError& error);
 
 // The identity of an open file; false when it cannot be had.
 bool IdentityOf(const FileHandle& file, FileIdentity& identity);
-// The same for a regular file on disk only: false for a folder, a pipe or a device.
-bool IdentityOfPlainFile(const FileHandle& file, FileIdentity& identity);
 // The identity of what the path names now, not following a link; false only when that cannot
 // be told (a missing file is identity.exists false).
 bool IdentityAt(const NativePath& path, FileIdentity& identity);
@@ -102,9 +101,6 @@ SystemError WriteAll(const FileHandle& file, const std::string& content);
 
 // Readies a buffer that is about to be filled with `content.capacity()` bytes.
 void PrepareToFill(std::string& content);
-
-// Why the file could not be read, as far as the system tells.
-WriteFailure ReadFailure(const NativePath& path);
 
 // False when the file must not be replaced although the system would let us: it is read-only.
 bool MayReplace(const NativePath& target, const FileIdentity& original);

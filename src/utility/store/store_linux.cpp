@@ -46,6 +46,7 @@ FileIdentity IdentityFrom(const struct stat& info) {
   identity.mode = info.st_mode;
   identity.owner = info.st_uid;
   identity.group = info.st_gid;
+  identity.plain = S_ISREG(info.st_mode);
   return identity;
 }
 
@@ -164,10 +165,6 @@ bool IdentityOf(const FileHandle& file, FileIdentity& identity) {
   return identity.exists;
 }
 
-bool IdentityOfPlainFile(const FileHandle& file, FileIdentity& identity) {
-  return IdentityOf(file, identity) && S_ISREG(identity.mode);
-}
-
 bool IdentityAt(const NativePath& path, FileIdentity& identity) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0) {
@@ -212,10 +209,6 @@ void PrepareToFill(std::string& content) {
     ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
   }
 #endif
-}
-
-WriteFailure ReadFailure(const NativePath& path) {
-  return ::access(path.c_str(), R_OK) != 0 ? FailureOf(LastError()) : WriteFailure::kOther;
 }
 
 // A read-only file stays as it is, even for a user (root) whom the system would let write it.

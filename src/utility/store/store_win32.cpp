@@ -213,7 +213,11 @@ FileHandle OpenForReading(const NativePath& path, bool /*follow_link*/, SystemEr
     FileHandle file =
         OpenFile(path.c_str(), GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     error = file.valid() ? ERROR_SUCCESS : ::GetLastError();
-    if (file.valid() || !IsRefused(error) || IsFolder(path) || attempt == kBusyAttempts) {
+    if (file.valid() || !IsRefused(error) || attempt == kBusyAttempts) {
+      return file;
+    }
+    if (IsFolder(path)) {
+      error = ERROR_DIRECTORY;
       return file;
     }
     ::Sleep(kBusyPauseMs);
@@ -241,13 +245,10 @@ bool IdentityOf(const FileHandle& file, FileIdentity& identity) {
       static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
                                 info.ftLastWriteTime.dwLowDateTime);
   identity.mode = info.dwFileAttributes;
+  // A device ("NUL", "CON", a pipe) is no file: it may block or never end.
+  identity.plain = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                   ::GetFileType(Handle(file)) == FILE_TYPE_DISK;
   return true;
-}
-
-// A device ("NUL", "CON", a pipe) is no file: it may block or never end.
-bool IdentityOfPlainFile(const FileHandle& file, FileIdentity& identity) {
-  return ::GetFileType(Handle(file)) == FILE_TYPE_DISK && IdentityOf(file, identity) &&
-         (identity.mode & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool IdentityAt(const NativePath& path, FileIdentity& identity) {
@@ -281,16 +282,6 @@ std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t siz
 }
 
 void PrepareToFill(std::string& /*content*/) {}
-
-// A folder also answers "access denied".
-WriteFailure ReadFailure(const NativePath& path) {
-  if (IsFolder(path)) {
-    return WriteFailure::kOther;
-  }
-  const FileHandle file =
-      OpenFile(path.c_str(), GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  return file.valid() ? WriteFailure::kOther : FailureOf(::GetLastError());
-}
 
 // A read-only file stays as it is, whoever asks.
 bool MayReplace(const NativePath& /*target*/, const FileIdentity& original) {
