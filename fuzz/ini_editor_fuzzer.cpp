@@ -13,6 +13,7 @@
 #include "utility/ini/ini.h"
 
 using ventrel::fuzz::Check;
+constexpr ventrel::EditResult kFailed = ventrel::EditResult::kFailed;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       "[" + section + "] " + key + "=" + value + ", " + key2 + "=" + value2 + "\n" + before;
 
   std::string text = before;
-  if (ventrel::EditIniText(text, value, key, section)) {
+  if (ventrel::EditIniText(text, {{key, value}}, section) != kFailed) {
     const std::string broken = ventrel::test::CheckTextEdit(before, text, section, key, value);
     Check(broken.empty(), broken, detail);
   } else {
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   std::string bytes = before;
-  if (ventrel::EditIniFile(bytes, {{key, value}}, section)) {
+  if (ventrel::EditIniFile(bytes, {{key, value}}, section) != kFailed) {
     const std::string broken = ventrel::test::CheckFileEdit(before, bytes, section, key, value);
     Check(broken.empty(), broken, detail);
     std::string read_back;
@@ -47,10 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Two entries in one pass store what the same two store one after the other. (Not every pass
   // that succeeds has two steps that do: a value UTF-16 cannot hold may be replaced by the next.)
   std::string together = before;
-  if (ventrel::EditIniFile(together, {{key, value}, {key2, value2}}, section)) {
+  if (ventrel::EditIniFile(together, {{key, value}, {key2, value2}}, section) != kFailed) {
     std::string one_by_one = before;
-    if (ventrel::EditIniFile(one_by_one, {{key, value}}, section) &&
-        ventrel::EditIniFile(one_by_one, {{key2, value2}}, section)) {
+    if (ventrel::EditIniFile(one_by_one, {{key, value}}, section) != kFailed &&
+        ventrel::EditIniFile(one_by_one, {{key2, value2}}, section) != kFailed) {
       Check(one_by_one == together, "two entries at once differ from one after the other", detail);
     }
   } else {

@@ -31,9 +31,6 @@ class WindowModule final : public Platform, public DialogHost {
   bool OpenWindows() override;
   bool RunModal(CVentrelConfDlg& dialog) override;
 
-  // Why no window can be shown; empty while that is not known to be so.
-  const std::string& Failure() const { return failure_; }
-
  private:
   // The front end, loaded on the first call; nullptr, for good, when it cannot be had.
   FrontEnd* Windows();
@@ -42,7 +39,7 @@ class WindowModule final : public Platform, public DialogHost {
   Platform& fallback_;
   bool tried_ = false;
   std::unique_ptr<FrontEnd> front_end_;
-  std::string failure_;
+  std::string failure_;  // why no window can be shown; empty while that is not known to be so
 };
 
 // Where the module of an executable at `exe_path` lies: beside it. Empty when the path is unknown.

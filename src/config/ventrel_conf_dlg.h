@@ -32,8 +32,6 @@ class CVentrelConfDlg {
   // the file could not be written.
   bool SetModel(ModelCode code);
 
-  const ConfigContext& Context() const { return context_; }
-
  private:
   ConfigContext context_;
 };

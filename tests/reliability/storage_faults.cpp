@@ -170,6 +170,35 @@ void ReadOnlyMount(const Options& options, Group& group, const std::string& boar
   RemoveTree(layout.base);
 }
 
+// The board file mounted over from elsewhere, as a container's bind mount gives it: no rename can
+// replace a mount point, but the file itself is written in place, and so is the file behind it.
+void BindMountedFile(const Options& options, Group& group, const std::string& board) {
+  const Layout layout(options, "bind-mounted-file", board);
+  const std::string outside = layout.base + "/outside.ini";
+  WriteFile(outside, board);
+  const std::string what = "bind-mounted board file";
+  const bool ran = InMountNamespace(group, [&](Group& inner) {
+    if (::mount(outside.c_str(), layout.board.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      inner.Fail(what, "cannot mount");
+      return;
+    }
+    ++inner.tally.cases;
+    const RunOutcome outcome = layout.Run({"301"});
+    if (inner.CheckRun(what, outcome)) {
+      inner.Expect(outcome.exit_status == 0 && outcome.err.empty(), what, outcome.err);
+    }
+    inner.CheckFile(what, layout.board, {BoardAfter(board, 301)});
+    inner.Expect(ListFolder(layout.data) == "VENTREL_DLL.INI VentrelConf.ini", what,
+                 ListFolder(layout.data));
+  });
+  if (!ran) {
+    group.Skip(what, "no mount namespace (needs root)");
+  } else {
+    group.CheckFile(what + ": the file behind the mount", outside, {BoardAfter(board, 301)});
+  }
+  RemoveTree(layout.base);
+}
+
 void FolderInPlaceOfFile(const Options& options, Group& group, const std::string& board) {
   const Layout layout(options, "folder-in-place", "<none>");
   MakeFolders(layout.board);
@@ -277,6 +306,7 @@ void RunStorageFaults(const Options& options, Group& group, std::mt19937& random
   ReadOnlyFolderAsUser(options, group, board);
   UnreadableFileAsUser(options, group, board);
   ReadOnlyMount(options, group, board);
+  BindMountedFile(options, group, board);
   FolderInPlaceOfFile(options, group, board);
   DiskFullTmpfs(options, group, board);
   DiskFullSizeLimit(options, group, board);

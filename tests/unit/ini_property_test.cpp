@@ -45,7 +45,7 @@ TEST(IniPropertyTest, EveryTextEditKeepsThePromise) {
     const std::string key = test::RandomName(random);
     const std::string value = test::RandomValue(random);
     std::string after = before;
-    const bool ok = EditIniText(after, value, key, section);
+    const bool ok = EditIniText(after, {{key, value}}, section) != EditResult::kFailed;
     ASSERT_EQ(ok, Storable(section, key, value)) << "seed " << seed;
     if (!ok) {
       ASSERT_EQ(after, before) << "seed " << seed;
@@ -77,7 +77,7 @@ TEST(IniPropertyTest, EveryFileEditKeepsThePromiseInEachEncoding) {
       const std::string key = test::RandomName(random);
       const std::string value = test::RandomValue(random);
       std::string after = before;
-      if (!EditIniFile(after, {{key, value}}, section)) {
+      if (EditIniFile(after, {{key, value}}, section) == EditResult::kFailed) {
         ASSERT_EQ(after, before) << "seed " << seed;
         continue;
       }
@@ -92,11 +92,11 @@ TEST(IniPropertyTest, EveryFileEditKeepsThePromiseInEachEncoding) {
       const std::string key2 = test::RandomName(random);
       const std::string value2 = test::RandomValue(random);
       std::string together = before;
-      if (!EditIniFile(together, {{key, value}, {key2, value2}}, section)) {
+      if (EditIniFile(together, {{key, value}, {key2, value2}}, section) == EditResult::kFailed) {
         ASSERT_EQ(together, before) << "seed " << seed;
         continue;
       }
-      if (EditIniFile(after, {{key2, value2}}, section)) {
+      if (EditIniFile(after, {{key2, value2}}, section) != EditResult::kFailed) {
         ASSERT_EQ(together, after) << "seed " << seed << " encoding " << static_cast<int>(encoding);
         paired += together != before ? 1 : 0;
       }

@@ -147,7 +147,7 @@ class IniEditTest : public testing::TestWithParam<EditCase> {};
 TEST_P(IniEditTest, ChangesOnlyWhatItMust) {
   const EditCase& c = GetParam();
   std::string content = c.before;
-  ASSERT_TRUE(EditIniText(content, c.value, c.key, c.section));
+  ASSERT_NE(EditIniText(content, {{c.key, c.value}}, c.section), EditResult::kFailed);
   EXPECT_EQ(content, c.after);
   std::string read_back;
   ASSERT_TRUE(FindIniValue(content, c.key, c.section, read_back));
@@ -243,7 +243,7 @@ TEST(IniEditTest, RefusesWhatCouldNotBeReadBack) {
                {"S", "K\x1A", "1"}};
   for (const auto& c : cases) {
     std::string content = original;
-    EXPECT_FALSE(EditIniText(content, c.value, c.key, c.section))
+    EXPECT_EQ(EditIniText(content, {{c.key, c.value}}, c.section), EditResult::kFailed)
         << c.section << "/" << c.key << "/" << c.value;
     EXPECT_EQ(content, original);
   }

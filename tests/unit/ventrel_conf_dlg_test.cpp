@@ -43,16 +43,15 @@ class ConfigTest : public testing::Test {
 TEST_F(ConfigTest, OpeningFindsBothFilesSilently) {
   Lay("[BOARD]\r\nTYPE=200\r\n");
   CVentrelConfDlg dialog;
-  EXPECT_EQ(dialog.Context().board_path, Board());
-  EXPECT_EQ(dialog.Context().catalogue_path, Catalogue());
   EXPECT_TRUE(platform_.messages.empty());
+  EXPECT_EQ(dialog.ReadCurrentModel(), 200) << "read from the board file found";
+  EXPECT_EQ(dialog.ReadDisplayNames().size(), 3u) << "read from the catalogue found";
 }
 
 TEST_F(ConfigTest, OpeningReportsAMissingBoardFileOnly) {
   Lay("<none>");
   CVentrelConfDlg dialog;
   EXPECT_EQ(platform_.Texts(), std::vector<std::string>{"File " + Board() + " not found !"});
-  EXPECT_EQ(dialog.Context().catalogue_path, "");
   EXPECT_TRUE(dialog.ReadDisplayNames().empty()) << "no catalogue path, no list";
 }
 
@@ -64,7 +63,9 @@ TEST_F(ConfigTest, OpeningReportsAMissingCatalogue) {
   EXPECT_EQ(platform_.Texts(), (std::vector<std::string>{
                                    "File VentrelConf.ini not found!",
                                    "File " + test::Native("/VENTREL_DLL.INI") + " not found !"}));
-  EXPECT_FALSE(dialog.Context().has_data_folder);
+  // Without a data folder no write is tried, not even on the board file found.
+  EXPECT_FALSE(dialog.SetModel(300));
+  EXPECT_EQ(test::ReadFile(Board()), "[BOARD]\nTYPE=200\n");
 }
 
 TEST_F(ConfigTest, OpeningReportsAMissingCatalogueInAFoundDataFolder) {
@@ -75,8 +76,9 @@ TEST_F(ConfigTest, OpeningReportsAMissingCatalogueInAFoundDataFolder) {
   test::WriteFile(Board(), "[BOARD]\nTYPE=200\n");
   CVentrelConfDlg dialog;
   EXPECT_EQ(platform_.Texts(), std::vector<std::string>{"File " + Catalogue() + " not found !"});
-  EXPECT_EQ(dialog.Context().catalogue_path, Catalogue());
   EXPECT_EQ(dialog.ReadCurrentModel(), 200);
+  test::WriteFile(Catalogue(), kFullCatalogue);
+  EXPECT_EQ(dialog.ReadDisplayNames().size(), 3u) << "the catalogue's path was kept";
 }
 
 TEST_F(ConfigTest, ReadCurrentModelFromEachBoardState) {
@@ -231,8 +233,6 @@ TEST_F(ConfigTest, WithoutDataFolderNothingIsReadOrWritten) {
   const std::string at_root = test::Native("/VENTREL_DLL.INI");
   const bool root_had_board = test::Exists(at_root);
   CVentrelConfDlg dialog;  // no product folder at all
-  EXPECT_FALSE(dialog.Context().has_data_folder);
-  EXPECT_EQ(dialog.Context().board_path, at_root);
   EXPECT_EQ(dialog.ReadCurrentModel(), kNoModel);
   platform_.messages.clear();
   EXPECT_FALSE(dialog.SetModel(200));

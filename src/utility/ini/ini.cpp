@@ -289,12 +289,6 @@ void StoreValue(std::string& area, std::string_view value) {
   }
 }
 
-// One entry with its names and value in the text the file holds.
-struct TextEntry {
-  std::string key;
-  std::string value;
-};
-
 // One key of a write, whatever the spelling of the entries that name it: what follows its '=' as
 // the entries leave it, and whether it already stands in the section or gets a line of its own.
 struct KeyEdit {
@@ -341,30 +335,27 @@ std::string NewKeyLines(const std::vector<KeyEdit>& edits, std::string_view line
   return lines;
 }
 
-// The edit of one section's keys on text, in one pass over it: every entry in order, as if each
-// were stored on what the one before left. kUnchanged, with `content` untouched, when every entry
-// already reads back as its value; kFailed, untouched too, when one cannot be stored as such.
-EditResult EditText(std::string& content, const std::vector<TextEntry>& entries,
-                    std::string_view section) {
+}  // namespace
+
+EditResult EditIniText(std::string& content, const std::vector<IniEntry>& entries,
+                       std::string_view section) {
   std::vector<std::string_view> keys;
-  for (const TextEntry& entry : entries) {
+  for (const IniEntry& entry : entries) {
     keys.push_back(entry.key);
   }
   const SectionScan scan = ScanSection(content, section, keys);
   bool stored = true;
-  bool storable = true;
   for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!IsStorable(entries[i].value, entries[i].key, section)) {
+      return EditResult::kFailed;
+    }
     const KeySpot& spot = scan.keys[i];
     stored = stored && spot.found &&
              ValueIn(std::string_view(content).substr(
                  spot.area_begin, spot.area_end - spot.area_begin)) == entries[i].value;
-    storable = storable && IsStorable(entries[i].value, entries[i].key, section);
   }
   if (stored) {
     return EditResult::kUnchanged;  // leave the file and its time stamp alone
-  }
-  if (!storable) {
-    return EditResult::kFailed;
   }
 
   std::vector<KeyEdit> edits;
@@ -409,8 +400,6 @@ EditResult EditText(std::string& content, const std::vector<TextEntry>& entries,
   return EditResult::kChanged;
 }
 
-}  // namespace
-
 int ParseProfileInt(std::string_view value, int default_value) {
   value = TrimBlanks(value);
   if (value.empty()) {
@@ -448,58 +437,36 @@ bool FindIniValue(std::string_view content, std::string_view key, std::string_vi
   return true;
 }
 
-bool EditIniText(std::string& content, std::string_view value, std::string_view key,
-                 std::string_view section) {
-  if (!IsStorable(value, key, section)) {
-    return false;
-  }
-  EditText(content, {TextEntry{std::string(key), std::string(value)}}, section);
-  return true;
-}
-
-namespace {
-
-bool ToFileText(std::string_view narrow, FileEncoding encoding, std::string& text) {
-  if (encoding == FileEncoding::k8Bit) {
-    text = narrow;
-    return true;
-  }
-  return Utf8FromNarrow(narrow, text);
-}
-
-// The editing rules on a file's bytes, in whatever encoding they are: the entries are converted to
-// the file's text, an 8-bit file is edited where it lies, a UTF-16 one as UTF-8 text.
-EditResult EditFileBytes(std::string& bytes, const std::vector<IniEntry>& entries,
-                         std::string_view section) {
-  if (entries.empty()) {
-    return EditResult::kUnchanged;
-  }
+// The entries are converted to the file's text; an 8-bit file is edited where it lies, a UTF-16
+// one as UTF-8 text.
+EditResult EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
+                       std::string_view section) {
   const FileEncoding encoding = DetectEncoding(bytes);
-  std::string text_section;
-  std::vector<TextEntry> text_entries(entries.size());
-  if (!ToFileText(section, encoding, text_section)) {
+  if (entries.empty() || encoding == FileEncoding::k8Bit) {
+    return entries.empty() ? EditResult::kUnchanged : EditIniText(bytes, entries, section);
+  }
+  // Every name and value as UTF-8 text, held here for the entries that point into it.
+  std::vector<std::string> texts(2 * entries.size() + 1);
+  std::vector<IniEntry> text_entries(entries.size());
+  if (!Utf8FromNarrow(section, texts.back())) {
     return EditResult::kFailed;
   }
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!ToFileText(entries[i].key, encoding, text_entries[i].key) ||
-        !ToFileText(entries[i].value, encoding, text_entries[i].value)) {
+    if (!Utf8FromNarrow(entries[i].key, texts[2 * i]) ||
+        !Utf8FromNarrow(entries[i].value, texts[2 * i + 1])) {
       return EditResult::kFailed;
     }
-  }
-  if (encoding == FileEncoding::k8Bit) {
-    return EditText(bytes, text_entries, text_section);
+    text_entries[i] = {texts[2 * i], texts[2 * i + 1]};
   }
   std::string text;
   std::string tail;
   DecodeUtf16(bytes, encoding, text, tail);
-  const EditResult edited = EditText(text, text_entries, text_section);
+  const EditResult edited = EditIniText(text, text_entries, texts.back());
   if (edited != EditResult::kChanged) {
     return edited;
   }
   return EncodeUtf16(text, encoding, tail, bytes) ? EditResult::kChanged : EditResult::kFailed;
 }
-
-}  // namespace
 
 bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_view section,
                       std::string& value) {
@@ -509,7 +476,7 @@ bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_
   }
   std::string text_key;
   std::string text_section;
-  if (!ToFileText(key, encoding, text_key) || !ToFileText(section, encoding, text_section)) {
+  if (!Utf8FromNarrow(key, text_key) || !Utf8FromNarrow(section, text_section)) {
     return false;
   }
   std::string text;
@@ -518,11 +485,6 @@ bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_
   std::string text_value;
   return FindIniValue(text, text_key, text_section, text_value) &&
          NarrowFromUtf8(text_value, value);
-}
-
-bool EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
-                 std::string_view section) {
-  return EditFileBytes(bytes, entries, section) != EditResult::kFailed;
 }
 
 bool CIni::Donne(std::string& out, std::string_view key, std::string_view default_value,
@@ -552,7 +514,7 @@ WriteResult CIni::Affecte(std::string_view value, std::string_view key, std::str
 WriteResult CIni::Affecte(const std::vector<IniEntry>& entries, std::string_view section,
                           const std::string& file) {
   return UpdateWholeFile(
-      file, [&](std::string& content) { return EditFileBytes(content, entries, section); });
+      file, [&](std::string& content) { return EditIniFile(content, entries, section); });
 }
 
 }  // namespace ventrel

@@ -70,10 +70,11 @@ class CIni {
                       const std::string& file);
 };
 
-// The editing rules on text, for callers that hold the content themselves: the content after
-// storing `value`, or false when a name or value cannot be stored as such.
-bool EditIniText(std::string& content, std::string_view value, std::string_view key,
-                 std::string_view section);
+// The editing rules on text: every entry stored in order, in one pass, as if each were stored on
+// what the one before left. kUnchanged, with `content` untouched, when every entry already reads
+// back as its value; kFailed, untouched too, when a name or value cannot be stored as such.
+EditResult EditIniText(std::string& content, const std::vector<IniEntry>& entries,
+                       std::string_view section);
 
 // The reading rules on text: the value of the key, or false when it is missing.
 bool FindIniValue(std::string_view content, std::string_view key, std::string_view section,
@@ -84,11 +85,10 @@ bool FindIniValue(std::string_view content, std::string_view key, std::string_vi
 bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_view section,
                       std::string& value);
 
-// The editing rules on a file's bytes: stores every entry in order, in one pass over them, keeping
-// the file's encoding. True, with `bytes` untouched, when every entry already reads back as its
-// value; otherwise false, untouched too, when any name or value cannot be stored as such.
-bool EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
-                 std::string_view section);
+// The editing rules on a file's bytes, the same in whatever encoding it has: 8-bit text, or UTF-16
+// edited as UTF-8 and written back in its own encoding, so that no other byte changes.
+EditResult EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
+                       std::string_view section);
 
 // The integer reading rule on one value (see Donne).
 int ParseProfileInt(std::string_view value, int default_value);
