@@ -187,13 +187,17 @@ TEST(FileStoreTest, TemporaryNamesAreOursAlone) {
       {".other.ini.vctmp-a1B2c3", false}, {".board.ini.a1B2c3", false},
       {".board.ini.backup", false},       {".Board.ini.vctmp-a1B2c3", false},
   };
+  auto native = [](std::string_view ascii) {
+    return store::NativePath(ascii.begin(), ascii.end());
+  };
+  const store::NativePath name = native("board.ini");
   for (const auto& c : cases) {
-    EXPECT_EQ(store::IsTemporaryFileName("board.ini", c.candidate), c.ours) << c.candidate;
+    EXPECT_EQ(store::IsTemporaryFileName(name, native(c.candidate)), c.ours) << c.candidate;
   }
   std::mt19937 random(7);
-  const store::NativePath name = store::NativeFromPath("board.ini");
   const store::NativePath first = store::TemporaryFileName(name, random);
   EXPECT_TRUE(store::IsTemporaryFileName(name, first));
+  EXPECT_EQ(first.size(), native(".board.ini.vctmp-XXXXXX").size());
   EXPECT_NE(store::TemporaryFileName(name, random), first);
 }
 

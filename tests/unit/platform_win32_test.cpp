@@ -49,6 +49,11 @@ TEST(PlatformWin32Test, MessageBoxTypeIsOkWithTheIconAlone) {
             static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION));
 }
 
+std::optional<std::string> WideToAnsi(std::wstring_view wide) {
+  std::string ansi;
+  return CodePageFromWide(CP_ACP, wide, ansi) ? std::optional(ansi) : std::nullopt;
+}
+
 TEST(PlatformWin32Test, WideToAnsiRefusesStandIns) {
   EXPECT_EQ(WideToAnsi(L"C:\\Program Files"), "C:\\Program Files");
   EXPECT_EQ(WideToAnsi(L""), "");

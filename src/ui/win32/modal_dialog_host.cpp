@@ -8,25 +8,24 @@
 
 namespace ventrel::win32 {
 
-bool ModalDialogHost::OpenWindows() {
-  if (WindowStationVisible()) {
-    return true;
-  }
-  platform_.ShowMessage(ApplicationName(),
-                        FillInMessage(ventrel::texts::kNoDialog, texts::kStationNotVisible),
-                        MessageIcon::kError);
+namespace {
+
+// Says why the dialog cannot be shown; false, for the caller to return.
+bool NoDialog(Platform& platform, std::string_view reason) {
+  platform.ShowMessage(ApplicationName(), FillInMessage(ventrel::texts::kNoDialog, reason),
+                       MessageIcon::kError);
   return false;
+}
+
+}  // namespace
+
+bool ModalDialogHost::OpenWindows() {
+  return WindowStationVisible() || NoDialog(platform_, texts::kStationNotVisible);
 }
 
 bool ModalDialogHost::RunModal(CVentrelConfDlg& dialog) {
   ModelDialog window(dialog, icon_, platform_);
-  if (window.DoModal(instance_)) {
-    return true;
-  }
-  platform_.ShowMessage(ApplicationName(),
-                        FillInMessage(ventrel::texts::kNoDialog, texts::kDialogNotCreated),
-                        MessageIcon::kError);
-  return false;
+  return window.DoModal(instance_) || NoDialog(platform_, texts::kDialogNotCreated);
 }
 
 }  // namespace ventrel::win32

@@ -69,14 +69,6 @@ bool CodePageFromWide(unsigned code_page, std::wstring_view wide, std::string& t
          !used_default;
 }
 
-std::optional<std::string> WideToAnsi(std::wstring_view wide) {
-  std::string ansi;
-  if (!CodePageFromWide(CP_ACP, wide, ansi)) {
-    return std::nullopt;
-  }
-  return ansi;
-}
-
 bool Utf8FromNarrow(std::string_view narrow, std::string& utf8) {
   return Convert(CP_ACP, CP_UTF8, narrow, utf8);
 }

@@ -2,7 +2,6 @@
 // takes or gives wide text. Exact or nothing: a stand-in character would name another file.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +14,5 @@ bool WideFromCodePage(unsigned code_page, std::string_view text, std::wstring& w
 // `wide` in code page `code_page`; false when a character has no exact form there or `wide` is
 // no valid UTF-16.
 bool CodePageFromWide(unsigned code_page, std::wstring_view wide, std::string& text);
-
-// `wide` in the ANSI code page, or nothing when it has no exact ANSI form.
-std::optional<std::string> WideToAnsi(std::wstring_view wide);
 
 }  // namespace ventrel

@@ -39,6 +39,13 @@ std::string ModuleFileName() {
   }
 }
 
+// A path of the shell's in the program's ANSI text; empty when it has no exact form there, since a
+// stand-in character would name another folder.
+std::string AnsiPath(std::wstring_view wide) {
+  std::string ansi;
+  return CodePageFromWide(CP_ACP, wide, ansi) ? ansi : std::string();
+}
+
 class CoTaskString {
  public:
   CoTaskString() = default;
@@ -58,7 +65,7 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
       path.get() == nullptr) {
     return {};
   }
-  return WideToAnsi(path.get()).value_or(std::string());
+  return AnsiPath(path.get());
 }
 
 // The programs folder as the registry's 64-bit view names it: the one way a 32-bit process on
@@ -79,7 +86,7 @@ std::string NativeProgramsFolderFromRegistry() {
     return {};
   }
   value.resize(bytes / sizeof(wchar_t) - 1);  // without the terminating NUL
-  return WideToAnsi(value).value_or(std::string());
+  return AnsiPath(value);
 }
 
 void WriteToStandardError(const std::string& line) {

@@ -31,21 +31,6 @@ NativePath Native(std::string_view ascii) {
   return NativePath(ascii.begin(), ascii.end());
 }
 
-template <class Char>
-bool IsTemporaryName(std::basic_string_view<Char> file_name,
-                     std::basic_string_view<Char> candidate) {
-  const std::size_t prefix = 1 + file_name.size() + kTemporaryTag.size();
-  if (file_name.empty() || candidate.size() != prefix + kUniqueLength || candidate.front() != '.' ||
-      candidate.substr(1, file_name.size()) != file_name ||
-      !std::equal(kTemporaryTag.begin(), kTemporaryTag.end(),
-                  candidate.begin() + 1 + file_name.size())) {
-    return false;
-  }
-  return std::all_of(candidate.begin() + prefix, candidate.end(), [](Char c) {
-    return c < 0x80 && kLetters.find(static_cast<char>(c)) != std::string_view::npos;
-  });
-}
-
 std::size_t NameStart(const NativePath& path) {
   const std::size_t separator = path.find_last_of(kSeparators);
   return separator == NativePath::npos ? 0 : separator + 1;
@@ -132,11 +117,8 @@ StepOutcome WriteInPlace(const NativePath& target, const std::string& content,
     return StepOutcome::kRaced;
   }
   error = Overwrite(file, content, now);
-  if (error != 0) {
-    why = FailureOf(error);
-    return StepOutcome::kFailed;
-  }
-  return StepOutcome::kDone;
+  why = FailureOf(error);
+  return error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
 }
 
 // A temporary under a fresh name beside the target; `temp_path` is empty when none was written.
@@ -144,18 +126,18 @@ SystemError WriteBeside(const NativePath& target, const std::string& content,
                         const FileIdentity& original, std::mt19937& random, NativePath& temp_path) {
   const std::size_t name_start = NameStart(target);
   const NativePath name = target.substr(name_start);
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+  SystemError error = kUnknownError;
+  for (int attempt = 0; attempt < kNameAttempts && error != 0; ++attempt) {
     temp_path = target.substr(0, name_start) + TemporaryFileName(name, random);
-    const SystemError error = WriteTemporary(temp_path, target, content, original);
-    if (error == 0 || !IsExisting(error)) {
-      if (error != 0) {
-        temp_path.clear();
-      }
-      return error;
+    error = WriteTemporary(temp_path, target, content, original);
+    if (error != 0 && !IsExisting(error)) {
+      break;
     }
   }
-  temp_path.clear();
-  return kUnknownError;
+  if (error != 0) {
+    temp_path.clear();
+  }
+  return error;
 }
 
 // After an atomic exchange: what came out under the temporary's name must be what we read. If
@@ -236,7 +218,7 @@ void RemoveLeftovers(const WriterLock& lock, const NativePath& target, const Fil
   const NativePath name = target.substr(NameStart(target));
   const NativePath prefix = Native(".") + name + Native(kTemporaryTag);
   for (const NativePath& candidate : lock.RemovableFiles(target, prefix, file)) {
-    if (IsTemporaryName<NativeChar>(name, candidate)) {
+    if (IsTemporaryFileName(name, candidate)) {
       lock.RemoveBeside(target, candidate);
     }
   }
@@ -333,12 +315,16 @@ NativePath TemporaryFileName(const NativePath& file_name, std::mt19937& random) 
   return name;
 }
 
-bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate) {
-  return IsTemporaryName(file_name, candidate);
-}
-
-bool IsTemporaryFileName(std::wstring_view file_name, std::wstring_view candidate) {
-  return IsTemporaryName(file_name, candidate);
+bool IsTemporaryFileName(std::basic_string_view<NativeChar> file_name,
+                         std::basic_string_view<NativeChar> candidate) {
+  const std::size_t prefix = 1 + file_name.size() + kTemporaryTag.size();
+  if (file_name.empty() || candidate.size() != prefix + kUniqueLength ||
+      candidate.substr(0, prefix) != Native(".") + NativePath(file_name) + Native(kTemporaryTag)) {
+    return false;
+  }
+  return std::all_of(candidate.begin() + prefix, candidate.end(), [](NativeChar c) {
+    return (c & ~0x7F) == 0 && kLetters.find(static_cast<char>(c)) != std::string_view::npos;
+  });
 }
 
 WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,

@@ -80,15 +80,14 @@ NativePath ReplacementTarget(const NativePath& path);
 // True for an existing regular file (a link to one counts).
 bool IsPlainFileAt(const NativePath& path);
 
-// Opens an existing file for reading without ever blocking (a pipe, a device); `follow_link`
-// false refuses a link (Linux).
+// Opens an existing file without ever blocking (a pipe, a device); `follow_link` false refuses a
+// link (Linux).
 FileHandle OpenForReading(const NativePath& path, bool follow_link, SystemError& error);
 FileHandle OpenForWriting(const NativePath& path, SystemError& error);
 
-// The identity of an open file; false when it cannot be had.
+// The identity of an open file, or of what the path names now without following a link (a
+// missing file: exists false). False when it cannot be told.
 bool IdentityOf(const FileHandle& file, FileIdentity& identity);
-// The identity of what the path names now, not following a link; false only when that cannot
-// be told (a missing file is identity.exists false).
 bool IdentityAt(const NativePath& path, FileIdentity& identity);
 
 // One read or write at the file's position: the bytes moved, or -1 with `error` set.
@@ -98,7 +97,6 @@ std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t siz
 
 // Writes all of `content` at the file's position, in as many writes as it takes; 0 or the error.
 SystemError WriteAll(const FileHandle& file, const std::string& content);
-
 // Readies a buffer that is about to be filled with `content.capacity()` bytes.
 void PrepareToFill(std::string& content);
 
@@ -163,8 +161,8 @@ class WriterLock {
 // A fresh name for a temporary file of `file_name`: "." + file_name + ".vctmp-" and six letters
 // or digits. Only names of this form are ever removed as left over.
 NativePath TemporaryFileName(const NativePath& file_name, std::mt19937& random);
-bool IsTemporaryFileName(std::string_view file_name, std::string_view candidate);
-bool IsTemporaryFileName(std::wstring_view file_name, std::wstring_view candidate);
+bool IsTemporaryFileName(std::basic_string_view<NativeChar> file_name,
+                         std::basic_string_view<NativeChar> candidate);
 
 // UpdateWholeFile with the renames `renamer` makes.
 WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,

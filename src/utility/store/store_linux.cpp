@@ -50,12 +50,6 @@ FileIdentity IdentityFrom(const struct stat& info) {
   return identity;
 }
 
-// A link another user planted in a shared folder must not make our write land on a file of their
-// choosing: each link on the way belongs to the user, to root or to the final file's owner.
-bool MayFollow(const struct stat& link, const struct stat& final_file) {
-  return link.st_uid == ::geteuid() || link.st_uid == 0 || link.st_uid == final_file.st_uid;
-}
-
 }  // namespace
 
 const NativeChar kSeparators[] = "/";
@@ -106,7 +100,9 @@ NativePath NativeFromPath(const std::string& path) {
   return path;
 }
 
-// Empty when `path` is a dangling link or a loop, or when a link on the way may not be followed.
+// Empty when `path` is a dangling link or a loop, or when a link on the way belongs to someone
+// other than the user, root or the final file's owner: a link another user planted in a shared
+// folder must not make our write land on a file of their choosing.
 NativePath ReplacementTarget(const NativePath& path) {
   struct stat link_info {};
   if (::lstat(path.c_str(), &link_info) != 0 || !S_ISLNK(link_info.st_mode)) {
@@ -126,7 +122,8 @@ NativePath ReplacementTarget(const NativePath& path) {
     if (!S_ISLNK(link_info.st_mode)) {
       return resolved.get();
     }
-    if (!MayFollow(link_info, final_info)) {
+    const uid_t owner = link_info.st_uid;
+    if (owner != ::geteuid() && owner != 0 && owner != final_info.st_uid) {
       return {};
     }
     std::string text(PATH_MAX, '\0');
@@ -336,24 +333,20 @@ std::vector<NativePath> WriterLock::RemovableFiles(const NativePath& /*target*/,
   std::vector<NativePath> names;
   const int list_fd = ::openat(Fd(handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = list_fd < 0 ? nullptr : ::fdopendir(list_fd);
-  if (dir == nullptr) {
-    if (list_fd >= 0) {
-      ::close(list_fd);
-    }
-    return names;
-  }
-  while (const dirent* entry = ::readdir(dir)) {
-    if (std::string_view(entry->d_name).starts_with(prefix)) {
+  const uid_t owner = file.exists ? file.owner : ::geteuid();
+  while (const dirent* entry = dir == nullptr ? nullptr : ::readdir(dir)) {
+    struct stat info {};
+    if (std::string_view(entry->d_name).starts_with(prefix) &&
+        ::fstatat(Fd(handle_), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && (info.st_uid == ::geteuid() || info.st_uid == owner)) {
       names.emplace_back(entry->d_name);
     }
   }
-  ::closedir(dir);
-  const uid_t owner = file.exists ? file.owner : ::geteuid();
-  std::erase_if(names, [&](const NativePath& name) {
-    struct stat info {};
-    return ::fstatat(Fd(handle_), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-           !S_ISREG(info.st_mode) || (info.st_uid != ::geteuid() && info.st_uid != owner);
-  });
+  if (dir != nullptr) {
+    ::closedir(dir);
+  } else if (list_fd >= 0) {
+    ::close(list_fd);
+  }
   return names;
 }
 

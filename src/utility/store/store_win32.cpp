@@ -24,11 +24,6 @@ HANDLE Handle(const FileHandle& file) {
   return reinterpret_cast<HANDLE>(file.get());
 }
 
-FileHandle Own(HANDLE handle) {
-  return FileHandle(handle == nullptr ? FileHandle::kInvalid
-                                      : reinterpret_cast<std::intptr_t>(handle));
-}
-
 FileHandle OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
                     DWORD flags) {
   return FileHandle(reinterpret_cast<std::intptr_t>(
@@ -84,11 +79,10 @@ std::wstring NameOf(const std::wstring& target) {
   for (const wchar_t c : upper) {
     hash = (hash ^ static_cast<std::uint16_t>(c)) * 0x100000001b3u;
   }
-  wchar_t hex[17];
-  for (int i = 0; i < 16; ++i) {
-    hex[i] = L"0123456789abcdef"[(hash >> ((15 - i) * 4)) & 0xF];
+  std::wstring hex;
+  for (int shift = 60; shift >= 0; shift -= 4) {
+    hex += L"0123456789abcdef"[(hash >> shift) & 0xF];
   }
-  hex[16] = L'\0';
   return hex;
 }
 
@@ -367,7 +361,8 @@ WriterLock::WriterLock(const NativePath& target) {
   if (mutex == nullptr) {
     mutex = ::CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
   }
-  handle_ = Own(mutex);
+  handle_ =
+      FileHandle(mutex == nullptr ? FileHandle::kInvalid : reinterpret_cast<std::intptr_t>(mutex));
 }
 
 WriterLock::~WriterLock() {
