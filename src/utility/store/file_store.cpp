@@ -204,10 +204,10 @@ StepOutcome Install(const NativePath& temp_path, const NativePath& target,
   }
   RemoveFile(temp_path);
   why = FailureOf(error);
-  if (mode == RenameMode::kReplace) {
-    // Refused while another program holds the file open: written in place, as the driver would.
-    return IsRefused(error) ? WriteInPlace(target, content, read_identity, why)
-                            : StepOutcome::kFailed;
+  // Refused while another program holds the file open, or over a mount point: written in place,
+  // as the driver would.
+  if (mode != RenameMode::kNoReplace && IsRefused(error)) {
+    return WriteInPlace(target, content, read_identity, why);
   }
   return IsExisting(error) || IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
 }
