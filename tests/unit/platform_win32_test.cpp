@@ -1,6 +1,5 @@
 // The real platform on Windows, checked against what Windows itself tells every program.
 #include "utility/platform/platform_win32.h"
-#include "utility/platform/code_page_win32.h"
 
 #include <windows.h>
 
@@ -47,24 +46,6 @@ TEST(PlatformWin32Test, MessageBoxTypeIsOkWithTheIconAlone) {
   EXPECT_EQ(MessageBoxType(MessageIcon::kError), static_cast<unsigned>(MB_OK | MB_ICONERROR));
   EXPECT_EQ(MessageBoxType(MessageIcon::kWarning),
             static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION));
-}
-
-std::optional<std::string> WideToAnsi(std::wstring_view wide) {
-  std::string ansi;
-  return CodePageFromWide(CP_ACP, wide, ansi) ? std::optional(ansi) : std::nullopt;
-}
-
-TEST(PlatformWin32Test, WideToAnsiRefusesStandIns) {
-  EXPECT_EQ(WideToAnsi(L"C:\\Program Files"), "C:\\Program Files");
-  EXPECT_EQ(WideToAnsi(L""), "");
-  if (::GetACP() != 1252) {
-    GTEST_SKIP() << "the cases below are for code page 1252, this system has " << ::GetACP();
-  }
-  EXPECT_EQ(WideToAnsi(L"C:\\Donn\u00e9es"),
-            "C:\\Donn\xe9"
-            "es");
-  EXPECT_EQ(WideToAnsi(L"C:\\\u4e2d\u6587"), std::nullopt) << "no such characters in 1252";
-  EXPECT_EQ(WideToAnsi(L"C:\\\u0100"), std::nullopt) << "no best fit: A-macron is not A";
 }
 
 }  // namespace

@@ -1,11 +1,6 @@
 #include "utility/ini/file_encoding.h"
-#include "utility/platform/code_page.h"
 
 #include <gtest/gtest.h>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include <random>
 
@@ -114,43 +109,5 @@ TEST(EncodingTest, AnyBytesRoundTrip) {
     }
   }
 }
-
-#ifdef _WIN32
-TEST(EncodingTest, NarrowTextIsTheAnsiCodePage) {
-  if (::GetACP() != 1252) {
-    GTEST_SKIP() << "the cases are those of code page 1252, not " << ::GetACP();
-  }
-  const struct {
-    const char* narrow;
-    const char* utf8;
-  } pairs[] = {
-      {"TYPE=300", "TYPE=300"},
-      {"D\xE9j\xE0", "D\xC3\xA9j\xC3\xA0"},
-      {"\x80 5", "\xE2\x82\xAC 5"},
-  };
-  for (const auto& pair : pairs) {
-    std::string out;
-    ASSERT_TRUE(Utf8FromNarrow(pair.narrow, out)) << pair.narrow;
-    EXPECT_EQ(out, pair.utf8);
-    ASSERT_TRUE(NarrowFromUtf8(pair.utf8, out)) << pair.utf8;
-    EXPECT_EQ(out, pair.narrow);
-  }
-  std::string out;
-  // Neither a character the code page lacks, nor its nearest look-alike ("A" for an A with a
-  // ring below), nor bytes that are no UTF-8.
-  EXPECT_FALSE(NarrowFromUtf8("\xE6\x9C\xAC", out));
-  EXPECT_FALSE(NarrowFromUtf8("\xE1\xB8\x80", out));
-  EXPECT_FALSE(NarrowFromUtf8("caf\xE9", out));
-}
-#else
-TEST(EncodingTest, NarrowTextIsUtf8Here) {
-  std::string out;
-  ASSERT_TRUE(Utf8FromNarrow("D\xC3\xA9j\xC3\xA0", out));
-  EXPECT_EQ(out, "D\xC3\xA9j\xC3\xA0");
-  ASSERT_TRUE(NarrowFromUtf8("\xE6\x9C\xAC", out));
-  EXPECT_EQ(out, "\xE6\x9C\xAC");
-}
-#endif
-
 }  // namespace
 }  // namespace ventrel
