@@ -3,7 +3,9 @@
 #include "utility/store/file_store.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
+#include <thread>
 
 #include "utility/store/primitives.h"
 
@@ -281,11 +283,26 @@ StepOutcome UpdateStep(const NativePath& target, const FileEdit& edit, const Wri
   return StepOutcome::kDone;
 }
 
+// Names that two writers at the same instant do not share. A system without a random device
+// (a bare chroot) still has the clock, the thread and the stack's place.
 std::mt19937 SeededRandom() {
-  std::random_device device;
-  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  std::seed_seq seed{device(), device(), static_cast<unsigned>(now),
-                     static_cast<unsigned>(now >> 32)};
+  std::uint32_t device_bits[2] = {};
+  try {
+    std::random_device device;
+    device_bits[0] = device();
+    device_bits[1] = device();
+  } catch (...) {
+  }
+  const auto now =
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto thread = std::hash<std::thread::id>()(std::this_thread::get_id());
+  const auto place = reinterpret_cast<std::uintptr_t>(&now);
+  std::seed_seq seed{device_bits[0],
+                     device_bits[1],
+                     static_cast<std::uint32_t>(now),
+                     static_cast<std::uint32_t>(now >> 32),
+                     static_cast<std::uint32_t>(thread),
+                     static_cast<std::uint32_t>(place)};
   return std::mt19937(seed);
 }
 
