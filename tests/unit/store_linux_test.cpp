@@ -149,6 +149,31 @@ TEST(FileStorePosixTest, LeftoverLinkIsLeftAlone) {
   EXPECT_EQ(test::ReadFile(dir.Path("victim")), "keep");
 }
 
+// A file system that cannot exchange two files (some network and FUSE ones): the file is renamed
+// over instead, keeping its permissions.
+TEST(FileStorePosixTest, WithoutExchangeTheFileIsRenamedOver) {
+  struct NoExchange final : store::Renamer {
+    store::SystemError Rename(const store::NativePath& from, const store::NativePath& to,
+                              store::RenameMode mode) const override {
+      return mode == store::RenameMode::kExchange ? EINVAL : store::Renamer::Rename(from, to, mode);
+    }
+  };
+  test::TempDir dir;
+  const std::string board = dir.Path("board.ini");
+  test::WriteFile(board, "old\n");
+  ASSERT_EQ(::chmod(board.c_str(), 0640), 0);
+  const auto append = [](std::string& c) {
+    c += "ours\n";
+    return EditResult::kChanged;
+  };
+  EXPECT_TRUE(store::UpdateWholeFile(board, append, kLockWait, NoExchange()));
+  EXPECT_EQ(test::ReadFile(board), "old\nours\n");
+  struct stat info {};
+  ASSERT_EQ(::stat(board.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
+}
+
 // A rename of the driver's that is still under way in the kernel when we check the file (on ext4
 // it can wait milliseconds for the journal): the check passes, yet theirs lands before ours. Ours
 // must not replace it.

@@ -268,16 +268,17 @@ void RemoveFile(const NativePath& path) {
   ::unlink(path.c_str());
 }
 
-// File systems without these renames get the plain one.
+// A file system (or a kernel) without renameat2's flags gets the plain rename for a new file; an
+// exchange it cannot do is left to the caller, who renames over instead.
 SystemError Renamer::Rename(const NativePath& from, const NativePath& to, RenameMode mode) const {
-  const unsigned flags = mode == RenameMode::kExchange    ? RENAME_EXCHANGE
-                         : mode == RenameMode::kNoReplace ? RENAME_NOREPLACE
-                                                          : 0;
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0) {
-    return 0;
-  }
-  if (mode != RenameMode::kNoReplace || !IsUnsupported(LastError())) {
-    return LastError();
+  if (mode != RenameMode::kReplace) {
+    const unsigned flags = mode == RenameMode::kExchange ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0) {
+      return 0;
+    }
+    if (mode == RenameMode::kExchange || !IsUnsupported(LastError())) {
+      return LastError();
+    }
   }
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : LastError();
 }
