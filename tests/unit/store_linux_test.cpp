@@ -1,4 +1,4 @@
-// What only POSIX systems have: permission bits and symbolic links.
+// What only Linux has: permission bits and owners, symbolic links, renameat2's exchange.
 #include <gtest/gtest.h>
 
 #include <grp.h>

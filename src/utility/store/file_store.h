@@ -51,7 +51,7 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 
 // Reads the file, lets `edit` change its content and replaces the file with the result, as one
 // step that no other writer through this function can come between:
-// - the step holds an exclusive advisory lock (flock on the file's folder on POSIX, a named mutex
+// - the step holds an exclusive advisory lock (flock on the file's folder on Linux, a named mutex
 //   for the file on Windows), waiting at most `lock_wait` for it;
 // - the replacement is atomic: a temporary file in the same folder, created exclusively (never
 //   through a link someone planted), receives the content, is flushed to disk and renamed over the
@@ -59,13 +59,14 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   list, protected or not; the owner becomes the writer, and where the list cannot be read or set
 //   the replacement has the folder's inherited one, as a new file would);
 // - only when that replacement is refused although the file itself may be written (Windows: another
-//   program holds the file open, sharing it for writing; both: the folder refuses new files), the
+//   program holds the file open, sharing it for writing; Linux: the file is mounted over; both: the
+//   folder refuses new files), the
 //   content is written in place as the profile functions write it: one write from the start, then
 //   truncated and flushed, on the same file, still under the lock and after the same checks. That
 //   write is not atomic: a crash in the middle of it can leave a torn file;
 // - when someone who does not take the lock changes or replaces the file between the read and the
 //   replacement, `edit` runs again on the new content (a few times at most), so their change is
-//   never lost; on POSIX this holds even in the instant of the replacement, on Windows up to the
+//   never lost; on Linux this holds even in the instant of the replacement, on Windows up to the
 //   rename itself (Windows has no rename that would tell what it replaced);
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed (they are named "." + the file's name + ".vctmp-" and six letters or
