@@ -60,10 +60,10 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   the replacement has the folder's inherited one, as a new file would);
 // - only when that replacement is refused although the file itself may be written (Windows: another
 //   program holds the file open, sharing it for writing; Linux: the file is mounted over; both: the
-//   folder refuses new files), the
-//   content is written in place as the profile functions write it: one write from the start, then
-//   truncated and flushed, on the same file, still under the lock and after the same checks. That
-//   write is not atomic: a crash in the middle of it can leave a torn file;
+//   folder refuses new files), the content is written in place as the profile functions write it:
+//   one write from the start, then truncated and flushed, on the same file, still under the lock
+//   and after the same checks. That write is not atomic: a crash in the middle of it can leave a
+//   torn file;
 // - when someone who does not take the lock changes or replaces the file between the read and the
 //   replacement, `edit` runs again on the new content (a few times at most), so their change is
 //   never lost; on Linux this holds even in the instant of the replacement, on Windows up to the
