@@ -3,9 +3,7 @@
 #include "utility/store/file_store.h"
 
 #include <algorithm>
-#include <functional>
 #include <optional>
-#include <thread>
 
 #include "utility/store/primitives.h"
 
@@ -258,9 +256,7 @@ StepOutcome UpdateStep(const NativePath& target, const FileEdit& edit, const Wri
   }
   FileIdentity now;
   if (!IdentityAt(target, now) || !SameFile(read_identity, now)) {
-    if (!temp_path.empty()) {
-      RemoveFile(temp_path);
-    }
+    RemoveFile(temp_path);  // nothing when there is none
     return StepOutcome::kRaced;
   }
   if (in_place) {
@@ -283,26 +279,18 @@ StepOutcome UpdateStep(const NativePath& target, const FileEdit& edit, const Wri
   return StepOutcome::kDone;
 }
 
-// Names that two writers at the same instant do not share. A system without a random device
-// (a bare chroot) still has the clock, the thread and the stack's place.
+// Names that two writers at the same instant do not share; a bare chroot has no random device,
+// but the clock still differs (and a name taken is never reused: the next one is tried).
 std::mt19937 SeededRandom() {
-  std::uint32_t device_bits[2] = {};
+  std::uint32_t device_bits = 0;
   try {
-    std::random_device device;
-    device_bits[0] = device();
-    device_bits[1] = device();
+    device_bits = std::random_device()();
   } catch (...) {
   }
   const auto now =
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  const auto thread = std::hash<std::thread::id>()(std::this_thread::get_id());
-  const auto place = reinterpret_cast<std::uintptr_t>(&now);
-  std::seed_seq seed{device_bits[0],
-                     device_bits[1],
-                     static_cast<std::uint32_t>(now),
-                     static_cast<std::uint32_t>(now >> 32),
-                     static_cast<std::uint32_t>(thread),
-                     static_cast<std::uint32_t>(place)};
+  std::seed_seq seed{device_bits, static_cast<std::uint32_t>(now),
+                     static_cast<std::uint32_t>(now >> 32)};
   return std::mt19937(seed);
 }
 
@@ -352,25 +340,16 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
     return {WriteFailure::kOther};
   }
   WriterLock lock(target);
-  switch (lock.Acquire(lock_wait)) {
-    case LockState::kHeld:
-    case LockState::kNone:
-      break;
-    case LockState::kTimedOut:
-      return {WriteFailure::kHeldOpen};
-    case LockState::kFailed:
-      return {WriteFailure::kOther};
+  const LockState lock_state = lock.Acquire(lock_wait);
+  if (lock_state == LockState::kTimedOut || lock_state == LockState::kFailed) {
+    return {lock_state == LockState::kTimedOut ? WriteFailure::kHeldOpen : WriteFailure::kOther};
   }
   std::mt19937 random = SeededRandom();
   WriteFailure why = WriteFailure::kOther;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    switch (UpdateStep(target, edit, lock, renamer, random, why)) {
-      case StepOutcome::kDone:
-        return {};
-      case StepOutcome::kFailed:
-        return {why};
-      case StepOutcome::kRaced:
-        break;
+    const StepOutcome outcome = UpdateStep(target, edit, lock, renamer, random, why);
+    if (outcome != StepOutcome::kRaced) {
+      return {outcome == StepOutcome::kDone ? WriteFailure::kNone : why};
     }
   }
   return {why};
