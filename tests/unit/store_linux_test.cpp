@@ -149,6 +149,11 @@ TEST(FileStorePosixTest, LeftoverLinkIsLeftAlone) {
   EXPECT_EQ(test::ReadFile(dir.Path("victim")), "keep");
 }
 
+EditResult AppendOurs(std::string& content) {
+  content += "ours\n";
+  return EditResult::kChanged;
+}
+
 // A file system that cannot exchange two files (some network and FUSE ones): the file is renamed
 // over instead, keeping its permissions.
 TEST(FileStorePosixTest, WithoutExchangeTheFileIsRenamedOver) {
@@ -162,11 +167,7 @@ TEST(FileStorePosixTest, WithoutExchangeTheFileIsRenamedOver) {
   const std::string board = dir.Path("board.ini");
   test::WriteFile(board, "old\n");
   ASSERT_EQ(::chmod(board.c_str(), 0640), 0);
-  const auto append = [](std::string& c) {
-    c += "ours\n";
-    return EditResult::kChanged;
-  };
-  EXPECT_TRUE(store::UpdateWholeFile(board, append, kLockWait, NoExchange()));
+  EXPECT_TRUE(store::UpdateWholeFile(board, AppendOurs, kLockWait, NoExchange()));
   EXPECT_EQ(test::ReadFile(board), "old\nours\n");
   struct stat info {};
   ASSERT_EQ(::stat(board.c_str(), &info), 0);
@@ -176,58 +177,32 @@ TEST(FileStorePosixTest, WithoutExchangeTheFileIsRenamedOver) {
 
 // A rename of the driver's that is still under way in the kernel when we check the file (on ext4
 // it can wait milliseconds for the journal): the check passes, yet theirs lands before ours. Ours
-// must not replace it.
+// must not replace it: theirs goes back, and the edit runs again on it. Should the file's name be
+// removed before theirs can go back, it goes back all the same, as their only copy.
 TEST(FileStorePosixTest, ReplacementUnderWayIsNeverOverwritten) {
-  test::TempDir dir;
-  const std::string board = dir.Path("board.ini");
-  test::WriteFile(board, "old\n");
-  int replacements = 0;
-  const test::HookedRenamer renamer([&] {
-    if (++replacements == 1) {
-      test::WriteFile(dir.Path("driver.tmp"), "driver\n");
-      EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
-    }
-  });
-  int calls = 0;
-  const bool ok = store::UpdateWholeFile(
-      board,
-      [&](std::string& c) {
-        ++calls;
-        c += "ours\n";
-        return EditResult::kChanged;
-      },
-      kLockWait, renamer);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(calls, 2);
-  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
-  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
-}
-
-// The same, and then the file's name is removed before theirs can go back: it goes back all the
-// same, as their only copy.
-TEST(FileStorePosixTest, DisplacedFileGoesBackWhenTheNameVanished) {
-  test::TempDir dir;
-  const std::string board = dir.Path("board.ini");
-  test::WriteFile(board, "old\n");
-  int replacements = 0;
-  const test::HookedRenamer renamer([&] {
-    if (++replacements == 1) {
-      test::WriteFile(dir.Path("driver.tmp"), "driver\n");
-      EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
-    } else if (replacements == 2) {
-      EXPECT_EQ(::unlink(board.c_str()), 0);
-    }
-  });
-  const bool ok = store::UpdateWholeFile(
-      board,
-      [](std::string& c) {
-        c += "ours\n";
-        return EditResult::kChanged;
-      },
-      kLockWait, renamer);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
-  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
+  for (const bool name_vanishes : {false, true}) {
+    test::TempDir dir;
+    const std::string board = dir.Path("board.ini");
+    test::WriteFile(board, "old\n");
+    int replacements = 0;
+    const test::HookedRenamer renamer([&] {
+      if (++replacements == 1) {
+        test::WriteFile(dir.Path("driver.tmp"), "driver\n");
+        EXPECT_EQ(::rename(dir.Path("driver.tmp").c_str(), board.c_str()), 0);
+      } else if (replacements == 2 && name_vanishes) {
+        EXPECT_EQ(::unlink(board.c_str()), 0);
+      }
+    });
+    int calls = 0;
+    const auto counted = [&](std::string& c) {
+      ++calls;
+      return AppendOurs(c);
+    };
+    EXPECT_TRUE(store::UpdateWholeFile(board, counted, kLockWait, renamer)) << name_vanishes;
+    EXPECT_EQ(calls, 2) << name_vanishes;
+    EXPECT_EQ(test::ReadFile(board), "driver\nours\n") << name_vanishes;
+    EXPECT_EQ(test::ListFolder(dir.path()), "board.ini") << name_vanishes;
+  }
 }
 
 }  // namespace
