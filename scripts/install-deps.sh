@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages named on the command line that are not installed yet.
+#
+# Packages of another architecture (wine32:i386) are installed where they can be: a mirror may lag
+# behind for that architecture alone, and the kernel may not run its programs anyway. The scripts
+# that need them find out for themselves (scripts/wine-loader.sh) and say what they leave out.
 set -euo pipefail
 
 missing=()
@@ -14,13 +18,32 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
-echo "Installing: ${missing[*]}"
-# Packages of another architecture (wine32:i386) need it known to dpkg before the update.
+native=()
+foreign=()
 for package in "${missing[@]}"; do
+  if [ "${package##*:}" != "$package" ]; then foreign+=("$package"); else native+=("$package"); fi
+done
+echo "Installing: ${missing[*]}"
+# Packages of another architecture need it known to dpkg before the update.
+for package in "${foreign[@]}"; do
   arch="${package##*:}"
-  if [ "$arch" != "$package" ] && ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
     $sudo dpkg --add-architecture "$arch"
   fi
 done
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+install() {
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@"
+}
+# An index that fails to download (a mirror in the middle of a sync) is tried once more; the lists
+# that did arrive still serve the install, which fails by itself if they cannot.
+if ! $sudo apt-get update -qq; then
+  sleep 5
+  $sudo apt-get update -qq || echo "install-deps: some package lists could not be updated" >&2
+fi
+if [ ${#native[@]} -gt 0 ]; then
+  install "${native[@]}"
+fi
+for package in "${foreign[@]}"; do
+  install "$package" || echo "install-deps: $package could not be installed here" >&2
+done

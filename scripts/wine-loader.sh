@@ -15,6 +15,11 @@ else
   export PATH="$ventrel_wine_shim:$PATH"
 fi
 ventrel_without_wine32() {  # ventrel_without_wine32 WHAT: says what is not run here, and why
-  echo "== NOT RUN on this machine: $1. Its kernel cannot run 32-bit programs, which Wine's"
-  echo "   32-bit loader is (no IA-32 emulation); a machine that can runs them."
+  if [ -e /usr/lib/wine/wine ]; then
+    echo "== NOT RUN on this machine: $1. Its kernel cannot run 32-bit programs, which Wine's"
+    echo "   32-bit loader is (no IA-32 emulation); a machine that can runs them."
+  else
+    echo "== NOT RUN on this machine: $1. Wine's 32-bit loader (wine32:i386) could not be"
+    echo "   installed (see install-deps above); a machine that has it runs them."
+  fi
 }
