@@ -1,5 +1,6 @@
 // The reliability run: crash safety, concurrency, storage faults, encodings and sizes, unsafe
-// paths, each against the built program; a table of what was tried and what was lost.
+// paths, each against the built program, and power loss over a file system in memory; a table of
+// what was tried and what was lost.
 //   ventrel_reliability --exe PATH --writer PATH --peak PATH [--full] [--seed N] [--work DIR]
 //   [--only GROUP]
 // Exit status 0 only when no byte was lost, nothing crashed and every check held.
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
   const Entry entries[] = {
       {"crash safety (SIGKILL)", RunCrashSafety}, {"concurrency", RunConcurrency},
       {"storage faults", RunStorageFaults},       {"encodings and sizes", RunEncodingsAndSizes},
-      {"unsafe paths", RunUnsafePaths},
+      {"unsafe paths", RunUnsafePaths},           {"power loss", RunPowerLoss},
   };
   std::vector<Group> groups;
   for (const Entry& entry : entries) {

@@ -121,5 +121,6 @@ void RunConcurrency(const Options& options, Group& group, std::mt19937& random);
 void RunStorageFaults(const Options& options, Group& group, std::mt19937& random);
 void RunEncodingsAndSizes(const Options& options, Group& group, std::mt19937& random);
 void RunUnsafePaths(const Options& options, Group& group, std::mt19937& random);
+void RunPowerLoss(const Options& options, Group& group, std::mt19937& random);
 
 }  // namespace ventrel::reliability

@@ -1,9 +1,8 @@
-// The file store as its tests drive it: a whole replacement, and renames a test can step into.
+// The file store as its tests drive it: a whole replacement, and a write over a file system of the
+// test's.
 #pragma once
 
-#include <functional>
 #include <string>
-#include <utility>
 
 #include "utility/store/primitives.h"
 
@@ -19,20 +18,20 @@ inline WriteResult ReplaceWholeFile(const std::string& path, const std::string& 
 
 namespace test {
 
-// Runs `before` in the instant ahead of each rename of a write: where another writer's rename
-// can still be under way.
-class HookedRenamer final : public store::Renamer {
- public:
-  explicit HookedRenamer(std::function<void()> before) : before_(std::move(before)) {}
-  store::SystemError Rename(const store::NativePath& from, const store::NativePath& to,
-                            store::RenameMode mode) const override {
-    before_();
-    return store::Renamer::Rename(from, to, mode);
-  }
-
- private:
-  std::function<void()> before_;
-};
+// A write over `fs` that appends `line`; `calls` counts the runs of the edit.
+inline WriteResult AppendOver(store::FileSystem& fs, const std::string& path,
+                              const std::string& line, int* calls = nullptr) {
+  return store::UpdateWholeFile(
+      path,
+      [&](std::string& content) {
+        if (calls != nullptr) {
+          ++*calls;
+        }
+        content += line;
+        return EditResult::kChanged;
+      },
+      kLockWait, fs);
+}
 
 }  // namespace test
 }  // namespace ventrel

@@ -6,10 +6,13 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "support/fake_file_system.h"
+#include "support/power_loss.h"
 #include "support/temp_dir.h"
 
 namespace ventrel {
@@ -69,33 +72,35 @@ TEST(FileStoreTest, ReplaceIntoMissingFolderFails) {
 class HeldLock {
  public:
   explicit HeldLock(const std::string& file) {
-    writer_ = std::thread([this, file] {
-      UpdateWholeFile(file, [this](std::string&) {
-        locked_ = true;
-        while (!release_) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+    std::promise<void> locked;
+    std::future<void> locked_future = locked.get_future();
+    writer_ = std::thread([this, file, locked = std::move(locked)]() mutable {
+      bool told = false;
+      UpdateWholeFile(file, [&](std::string&) {
+        told = true;
+        locked.set_value();
+        release_future_.wait();
         return EditResult::kUnchanged;
       });
-      locked_ = true;  // even when it could not lock, nobody waits for ever
+      if (!told) {
+        locked.set_value();  // even when it could not lock, nobody waits for ever
+      }
     });
-    while (!locked_) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    locked_future.wait();
   }
   HeldLock(const HeldLock&) = delete;
   HeldLock& operator=(const HeldLock&) = delete;
   ~HeldLock() { Release(); }
   void Release() {
-    release_ = true;
     if (writer_.joinable()) {
+      release_.set_value();
       writer_.join();
     }
   }
 
  private:
-  std::atomic<bool> locked_{false};
-  std::atomic<bool> release_{false};
+  std::promise<void> release_;
+  std::shared_future<void> release_future_ = release_.get_future().share();
   std::thread writer_;
 };
 
@@ -127,19 +132,17 @@ TEST(FileStoreTest, UpdateGivesUpWhileAnotherWriterHoldsTheLock) {
   EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
 }
 
+// On the real disk the holder lets go while the writer waits or just before: either way it writes.
 TEST(FileStoreTest, UpdateWaitsForTheLockHolder) {
   test::TempDir dir;
   const std::string board = dir.Path("board.ini");
   test::WriteFile(board, "old\n");
   HeldLock other(board);
-  std::thread release([&other] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    other.Release();
+  std::thread writer([&board] {
+    EXPECT_TRUE(UpdateWholeFile(board, [](std::string& c) { return Append(c, "new\n"); }));
   });
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_TRUE(UpdateWholeFile(board, [](std::string& c) { return Append(c, "new\n"); }));
-  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150));
-  release.join();
+  other.Release();
+  writer.join();
   EXPECT_EQ(test::ReadFile(board), "old\nnew\n");
 }
 
@@ -253,22 +256,6 @@ TEST(FileStoreTest, FileCreatedWhileBeingEditedIsNotClobbered) {
   EXPECT_EQ(calls, 2);
   EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
 }
-// The same for a file that was missing when read and that someone creates at that instant.
-TEST(FileStoreTest, FileCreatedUnderWayIsNeverOverwritten) {
-  test::TempDir dir;
-  const std::string board = dir.Path("board.ini");
-  int replacements = 0;
-  const test::HookedRenamer renamer([&] {
-    if (++replacements == 1) {
-      test::WriteFile(board, "driver\n");
-    }
-  });
-  const bool ok = store::UpdateWholeFile(
-      board, [](std::string& c) { return Append(c, "ours\n"); }, kLockWait, renamer);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(test::ReadFile(board), "driver\nours\n");
-  EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");
-}
 TEST(FileStoreTest, FileThatKeepsBeingReplacedIsLeftToItsWriter) {
   test::TempDir dir;
   const std::string board = dir.Path("board.ini");
@@ -304,6 +291,212 @@ TEST(FileStoreTest, FileBeyondTheSizeLimitIsRefused) {
   EXPECT_TRUE(content.empty());
   EXPECT_FALSE(ReplaceWholeFile(big, "x"));
   EXPECT_EQ(test::ListFolder(dir.path()), "big.ini");
+}
+
+// The races, each lined up at its very step over the file system in memory.
+using test::FakeCall;
+using test::FakeFileSystem;
+using test::FakeStep;
+
+constexpr const char* kFakeBoard = "/data/VENTREL_DLL.INI";
+
+FakeFileSystem FakeDisk(FakeFileSystem::Choices choices, const char* content = "old\n") {
+  FakeFileSystem fs(choices);
+  fs.MakeFolder("/data");
+  if (content != nullptr) {
+    fs.Put(kFakeBoard, content);
+  }
+  return fs;
+}
+
+FakeFileSystem::Choices WindowsChoices() {
+  FakeFileSystem::Choices choices;
+  choices.windows = true;
+  return choices;
+}
+
+// Runs `act` before the `nth` step of kind `step` (counting from 1).
+void Before(FakeFileSystem& fs, FakeStep step, int nth, std::function<void(int)> act) {
+  fs.before = [step, nth, act, seen = 0](const FakeCall& call) mutable {
+    if (call.step == step && ++seen >= nth) {
+      act(seen);
+    }
+  };
+}
+
+TEST(FileStoreTest, LockHeldByAnotherWriterIsWaitedForOrGivenUp) {
+  for (const bool lets_go : {false, true}) {
+    FakeFileSystem fs = FakeDisk({});
+    fs.HoldLock("/data");
+    int waits = 0;
+    fs.on_lock_wait = [&] {
+      ++waits;
+      if (lets_go) {
+        fs.KillLockHolder("/data");  // as the system lets go of a killed writer's lock
+      }
+    };
+    const WriteResult result = test::AppendOver(fs, kFakeBoard, "new\n");
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(result.failure, lets_go ? WriteFailure::kNone : WriteFailure::kHeldOpen);
+    EXPECT_EQ(fs.Content(kFakeBoard), lets_go ? "old\nnew\n" : "old\n");
+    EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI");
+  }
+}
+
+// A writer killed while it held the lock left its temporary; the next write takes it away.
+TEST(FileStoreTest, KilledLockHolderLeavesNothingBehind) {
+  FakeFileSystem fs = FakeDisk({});
+  fs.Put("/data/.VENTREL_DLL.INI.vctmp-a1B2c3", "half");
+  fs.HoldLock("/data");
+  fs.on_lock_wait = [&] { fs.KillLockHolder("/data"); };
+  ASSERT_TRUE(test::AppendOver(fs, kFakeBoard, "new\n"));
+  EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI");
+}
+
+// A file replaced between our read and our rename, on each system's way of renaming: the edit
+// runs again on the new content.
+TEST(FileStoreTest, FileReplacedBeforeTheRenameIsEditedAgain) {
+  FakeFileSystem::Choices no_exchange;
+  no_exchange.exchange = false;
+  for (const FakeFileSystem::Choices& choices :
+       {FakeFileSystem::Choices{}, no_exchange, WindowsChoices()}) {
+    FakeFileSystem fs = FakeDisk(choices);
+    // Our last look at the file before the rename.
+    Before(fs, FakeStep::kCreate, 1, [&](int seen) {
+      if (seen == 1) {
+        fs.Replace(kFakeBoard, "driver\n");
+      }
+    });
+    int calls = 0;
+    ASSERT_TRUE(test::AppendOver(fs, kFakeBoard, "ours\n", &calls)) << choices.windows;
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(fs.Content(kFakeBoard), "driver\nours\n");
+    EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI");
+  }
+}
+
+// A rename of the driver's still under way when we checked: the exchange brings out their file,
+// which goes back, and the edit runs again on it. Should the name vanish before theirs can go
+// back, it goes back all the same, as their only copy.
+TEST(FileStoreTest, ExchangeThatBringsOutSomeoneElsesFileGivesItBack) {
+  for (const bool name_vanishes : {false, true}) {
+    FakeFileSystem fs = FakeDisk({});
+    fs.before = [&, renames = 0](const FakeCall& call) mutable {
+      if (call.step != FakeStep::kRename) {
+        return;
+      }
+      if (++renames == 1) {
+        fs.Replace(kFakeBoard, "driver\n");
+      } else if (renames == 2 && name_vanishes) {
+        fs.Remove(kFakeBoard);
+      }
+    };
+    int calls = 0;
+    ASSERT_TRUE(test::AppendOver(fs, kFakeBoard, "ours\n", &calls)) << name_vanishes;
+    EXPECT_EQ(calls, 2) << name_vanishes;
+    EXPECT_EQ(fs.Content(kFakeBoard), "driver\nours\n") << name_vanishes;
+    EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI") << name_vanishes;
+  }
+}
+
+// The same for a file that was missing when read and that someone creates at that instant.
+TEST(FileStoreTest, FileCreatedUnderWayIsNeverOverwritten) {
+  for (const FakeFileSystem::Choices& choices : {FakeFileSystem::Choices{}, WindowsChoices()}) {
+    FakeFileSystem fs = FakeDisk(choices, nullptr);
+    Before(fs, FakeStep::kRename, 1, [&](int seen) {
+      if (seen == 1) {
+        fs.Put(kFakeBoard, "driver\n");
+      }
+    });
+    ASSERT_TRUE(test::AppendOver(fs, kFakeBoard, "ours\n")) << choices.windows;
+    EXPECT_EQ(fs.Content(kFakeBoard), "driver\nours\n");
+    EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI");
+  }
+}
+
+// Windows: another program holds the file for a moment, then for longer than we wait; or it
+// shares it for writing, and the write goes in place.
+TEST(FileStoreTest, FileInUseIsWaitedForThenWrittenInPlaceOrLeft) {
+  const struct {
+    int refusals;
+    test::Sharing sharing;
+    WriteFailure failure;
+    const char* content;
+  } cases[] = {
+      {3, test::Sharing::kReading, WriteFailure::kNone, "old\nours\n"},
+      {1000, test::Sharing::kReading, WriteFailure::kHeldOpen, "old\n"},
+      {1000, test::Sharing::kReadingAndWriting, WriteFailure::kNone, "old\nours\n"},
+  };
+  for (const auto& c : cases) {
+    FakeFileSystem fs = FakeDisk(WindowsChoices());
+    fs.SetInUse(kFakeBoard, c.refusals, c.sharing);
+    EXPECT_EQ(test::AppendOver(fs, kFakeBoard, "ours\n").failure, c.failure) << c.refusals;
+    EXPECT_EQ(fs.Content(kFakeBoard), c.content) << c.refusals;
+    EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI") << c.refusals;
+  }
+}
+
+TEST(FileStoreTest, ReadWaitsForAShortExclusiveHold) {
+  for (const int refusals : {3, 1000}) {
+    FakeFileSystem fs = FakeDisk(WindowsChoices());
+    fs.SetInUse(kFakeBoard, refusals, test::Sharing::kNothing);
+    std::string content;
+    EXPECT_EQ(store::ReadWholeFile(kFakeBoard, content, fs),
+              refusals == 3 ? ReadResult::kOk : ReadResult::kFailed);
+    EXPECT_EQ(content, refusals == 3 ? "old\n" : "");
+  }
+}
+
+// A file system that cannot exchange two files (some network and FUSE ones): renamed over.
+TEST(FileStoreTest, WithoutExchangeTheFileIsRenamedOver) {
+  FakeFileSystem::Choices no_exchange;
+  no_exchange.exchange = false;
+  FakeFileSystem fs = FakeDisk(no_exchange);
+  ASSERT_TRUE(test::AppendOver(fs, kFakeBoard, "ours\n"));
+  EXPECT_EQ(fs.Content(kFakeBoard), "old\nours\n");
+  EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI");
+}
+
+// The power-loss model itself: what was flushed survives, the rest may go in part or whole.
+TEST(FileStoreTest, PowerLossKeepsWhatWasFlushedAndMayUndoTheRest) {
+  FakeFileSystem fs = FakeDisk({});
+  // Cut right before the folder is flushed: the exchange may be undone, or kept.
+  const FakeFileSystem whole = [] {
+    FakeFileSystem probe = FakeDisk({});
+    test::AppendOver(probe, kFakeBoard, "ours\n");
+    return probe;
+  }();
+  fs.CutAfter(whole.steps() - 2);
+  EXPECT_FALSE(test::AppendOver(fs, kFakeBoard, "ours\n"));
+  std::set<std::string> boards;
+  for (const FakeFileSystem& state : fs.StatesAfterPowerLoss()) {
+    boards.insert(state.Content(kFakeBoard));
+  }
+  EXPECT_EQ(boards, (std::set<std::string>{"old\n", "old\nours\n"}));
+  // After the whole write nothing is undone.
+  for (const FakeFileSystem& state : whole.StatesAfterPowerLoss()) {
+    EXPECT_EQ(state.Content(kFakeBoard), "old\nours\n");
+  }
+}
+
+// Every write path, cut after each of its steps: the board is never torn, except in place.
+TEST(FileStoreTest, PowerLossAtEveryStepLosesNothing) {
+  for (const test::WritePath& path : test::WritePaths()) {
+    const test::PowerLossReport report = test::ExplorePowerLoss(path);
+    EXPECT_GE(report.states, report.cut_points) << path.name;
+    EXPECT_EQ(report.bytes_lost, 0) << path.name;
+    EXPECT_EQ(report.problems, std::vector<std::string>{}) << path.name;
+    EXPECT_EQ(report.torn > 0, path.may_tear) << path.name;
+  }
+}
+
+// The exploration finds the fault it is there for: a temporary renamed in before it was flushed.
+TEST(FileStoreTest, PowerLossFindsAMissingFlush) {
+  test::WritePath path = test::WritePaths().front();
+  path.choices.flush_temporaries = false;
+  const test::PowerLossReport report = test::ExplorePowerLoss(path);
+  EXPECT_GT(report.torn, 0);
+  EXPECT_GT(report.bytes_lost, 0);
 }
 
 }  // namespace

@@ -55,24 +55,25 @@ bool SameObject(const FileIdentity& a, const FileIdentity& b) {
 
 // One read; nothing when the file changed while it was read, so that the bytes may be a mix.
 // `error` tells what the system said of a failure, if anything.
-std::optional<ReadResult> ReadOnce(const NativePath& path, bool follow_link, std::string& content,
-                                   FileIdentity& identity, SystemError& error) {
+std::optional<ReadResult> ReadOnce(FileSystem& fs, const NativePath& path, bool follow_link,
+                                   std::string& content, FileIdentity& identity,
+                                   SystemError& error) {
   content.clear();
   identity = FileIdentity{};
   error = 0;
-  const FileHandle file = path.empty() ? FileHandle() : OpenForReading(path, follow_link, error);
+  const FileHandle file = path.empty() ? FileHandle() : fs.OpenForReading(path, follow_link, error);
   if (!file.valid()) {
-    return path.empty() || IsMissing(error) ? ReadResult::kMissing : ReadResult::kFailed;
+    return path.empty() || fs.IsMissing(error) ? ReadResult::kMissing : ReadResult::kFailed;
   }
-  if (!IdentityOf(file, identity) || !identity.plain || identity.size > kMaxFileSize) {
+  if (!fs.IdentityOf(file, identity) || !identity.plain || identity.size > kMaxFileSize) {
     identity = FileIdentity{};
     return ReadResult::kFailed;
   }
   content.reserve(static_cast<std::size_t>(identity.size) + kEditRoom);
-  PrepareToFill(content);
+  fs.PrepareToFill(content);
   char buffer[64 * 1024];
   std::int64_t n = 0;
-  while ((n = ReadSome(file, buffer, sizeof buffer, error)) > 0) {
+  while ((n = fs.ReadSome(file, buffer, sizeof buffer, error)) > 0) {
     if (content.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
       break;
     }
@@ -83,17 +84,18 @@ std::optional<ReadResult> ReadOnce(const NativePath& path, bool follow_link, std
     return ReadResult::kFailed;
   }
   FileIdentity after;
-  if (!IdentityOf(file, after) || !SameFile(identity, after) || content.size() != identity.size) {
+  if (!fs.IdentityOf(file, after) || !SameFile(identity, after) ||
+      content.size() != identity.size) {
     return std::nullopt;
   }
   return ReadResult::kOk;
 }
 
 // Reads until the file holds still while it is read; `content` is cleared when it never did.
-ReadResult ReadStable(const NativePath& path, bool follow_link, std::string& content,
-                      FileIdentity& identity, SystemError& error) {
+ReadResult ReadStable(FileSystem& fs, const NativePath& path, bool follow_link,
+                      std::string& content, FileIdentity& identity, SystemError& error) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (const auto result = ReadOnce(path, follow_link, content, identity, error)) {
+    if (const auto result = ReadOnce(fs, path, follow_link, content, identity, error)) {
       return *result;
     }
   }
@@ -104,33 +106,33 @@ ReadResult ReadStable(const NativePath& path, bool follow_link, std::string& con
 // The profile functions' way, for a file another program holds open or a folder that refuses
 // new files: the content goes over the file itself. Not atomic (a crash halfway leaves a torn
 // file), so only the fallback.
-StepOutcome WriteInPlace(const NativePath& target, const std::string& content,
+StepOutcome WriteInPlace(FileSystem& fs, const NativePath& target, const std::string& content,
                          const FileIdentity& read_identity, WriteFailure& why) {
   SystemError error = 0;
-  const FileHandle file = OpenForWriting(target, error);
+  const FileHandle file = fs.OpenForWriting(target, error);
   if (!file.valid()) {
-    why = FailureOf(error);
-    return IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+    why = fs.FailureOf(error);
+    return fs.IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
   }
   FileIdentity now;
-  if (!IdentityOf(file, now) || !SameFile(read_identity, now)) {
+  if (!fs.IdentityOf(file, now) || !SameFile(read_identity, now)) {
     return StepOutcome::kRaced;
   }
-  error = Overwrite(file, content, now);
-  why = FailureOf(error);
+  error = fs.Overwrite(file, content, now);
+  why = fs.FailureOf(error);
   return error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
 }
 
 // A temporary under a fresh name beside the target; `temp_path` is empty when none was written.
-SystemError WriteBeside(const NativePath& target, const std::string& content,
+SystemError WriteBeside(FileSystem& fs, const NativePath& target, const std::string& content,
                         const FileIdentity& original, std::mt19937& random, NativePath& temp_path) {
   const std::size_t name_start = NameStart(target);
   const NativePath name = target.substr(name_start);
   SystemError error = kUnknownError;
   for (int attempt = 0; attempt < kNameAttempts && error != 0; ++attempt) {
     temp_path = target.substr(0, name_start) + TemporaryFileName(name, random);
-    error = WriteTemporary(temp_path, target, content, original);
-    if (error != 0 && !IsExisting(error)) {
+    error = fs.WriteTemporary(temp_path, target, content, original);
+    if (error != 0 && !fs.IsExisting(error)) {
       break;
     }
   }
@@ -144,12 +146,11 @@ SystemError WriteBeside(const NativePath& target, const std::string& content,
 // it is not, someone's rename was still under way in the kernel when we checked (on ext4 one can
 // wait milliseconds for the journal our flush commits): theirs goes back and the step starts
 // again.
-StepOutcome SettleExchange(const NativePath& temp_path, const NativePath& target,
-                           const FileIdentity& read_identity, const FileIdentity& ours,
-                           const Renamer& renamer) {
+StepOutcome SettleExchange(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
+                           const FileIdentity& read_identity, const FileIdentity& ours) {
   FileIdentity displaced;
-  if (IdentityAt(temp_path, displaced) && SameContent(read_identity, displaced)) {
-    RemoveFile(temp_path);
+  if (fs.IdentityAt(temp_path, displaced) && SameContent(read_identity, displaced)) {
+    fs.RemoveFile(temp_path);
     return StepOutcome::kDone;
   }
   // Should yet another writer have replaced ours meanwhile, the exchange back brings out their
@@ -158,58 +159,58 @@ StepOutcome SettleExchange(const NativePath& temp_path, const NativePath& target
   // temporary's name holds is someone's only copy: it goes back without replacing anything, and
   // is never removed.
   for (int exchange = 0; exchange < 2; ++exchange) {
-    if (const SystemError error = renamer.Rename(temp_path, target, RenameMode::kExchange)) {
-      if (IsMissing(error) && renamer.Rename(temp_path, target, RenameMode::kNoReplace) == 0) {
+    if (const SystemError error = fs.Rename(temp_path, target, RenameMode::kExchange)) {
+      if (fs.IsMissing(error) && fs.Rename(temp_path, target, RenameMode::kNoReplace) == 0) {
         return StepOutcome::kRaced;
       }
       FileIdentity left;
-      if (!IdentityAt(temp_path, left) || !SameObject(left, ours)) {
+      if (!fs.IdentityAt(temp_path, left) || !SameObject(left, ours)) {
         return StepOutcome::kFailed;  // theirs stays under the temporary's name
       }
       break;
     }
     FileIdentity out;
-    if (!IdentityAt(temp_path, out) || !out.exists || SameObject(out, ours)) {
+    if (!fs.IdentityAt(temp_path, out) || !out.exists || SameObject(out, ours)) {
       break;
     }
   }
-  RemoveFile(temp_path);
+  fs.RemoveFile(temp_path);
   return StepOutcome::kRaced;
 }
 
 // Puts the temporary file in the file's place: atomic, so that the driver finds the old file or
 // the new one and never none. A new file never replaces one that appeared meanwhile; an existing
 // one is exchanged where the system can, renamed over otherwise.
-StepOutcome Install(const NativePath& temp_path, const NativePath& target,
+StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
                     const std::string& content, const FileIdentity& read_identity,
-                    const Renamer& renamer, WriteFailure& why) {
+                    WriteFailure& why) {
   RenameMode mode = read_identity.exists ? RenameMode::kReplace : RenameMode::kNoReplace;
   SystemError error = 0;
-  if (read_identity.exists && kCanExchange) {
+  if (read_identity.exists && fs.CanExchange()) {
     FileIdentity ours;
-    if (!IdentityAt(temp_path, ours) || !ours.exists) {
+    if (!fs.IdentityAt(temp_path, ours) || !ours.exists) {
       return StepOutcome::kFailed;
     }
-    error = renamer.Rename(temp_path, target, RenameMode::kExchange);
+    error = fs.Rename(temp_path, target, RenameMode::kExchange);
     if (error == 0) {
-      return SettleExchange(temp_path, target, read_identity, ours, renamer);
+      return SettleExchange(fs, temp_path, target, read_identity, ours);
     }
-    mode = IsUnsupported(error) ? RenameMode::kReplace : RenameMode::kExchange;
+    mode = fs.IsUnsupported(error) ? RenameMode::kReplace : RenameMode::kExchange;
   }
   if (mode != RenameMode::kExchange) {
-    error = renamer.Rename(temp_path, target, mode);
+    error = fs.Rename(temp_path, target, mode);
     if (error == 0) {
       return StepOutcome::kDone;
     }
   }
-  RemoveFile(temp_path);
-  why = FailureOf(error);
+  fs.RemoveFile(temp_path);
+  why = fs.FailureOf(error);
   // Refused while another program holds the file open, or over a mount point: written in place,
   // as the driver would.
-  if (mode != RenameMode::kNoReplace && IsRefused(error)) {
-    return WriteInPlace(target, content, read_identity, why);
+  if (mode != RenameMode::kNoReplace && fs.IsRefused(error)) {
+    return WriteInPlace(fs, target, content, read_identity, why);
   }
-  return IsExisting(error) || IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+  return fs.IsExisting(error) || fs.IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
 }
 
 // Temporaries of a writer that was killed. Safe only under the lock: then no writer of ours is
@@ -225,13 +226,13 @@ void RemoveLeftovers(const WriterLock& lock, const NativePath& target, const Fil
 }
 
 // One read-edit-replace under the lock. kRaced when the file changed behind our back.
-StepOutcome UpdateStep(const NativePath& target, const FileEdit& edit, const WriterLock& lock,
-                       const Renamer& renamer, std::mt19937& random, WriteFailure& why) {
+StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit& edit,
+                       const WriterLock& lock, std::mt19937& random, WriteFailure& why) {
   std::string content;
   FileIdentity read_identity;
   SystemError read_error = 0;
-  if (ReadStable(target, false, content, read_identity, read_error) == ReadResult::kFailed) {
-    why = FailureOf(read_error);
+  if (ReadStable(fs, target, false, content, read_identity, read_error) == ReadResult::kFailed) {
+    why = fs.FailureOf(read_error);
     return StepOutcome::kFailed;
   }
   why = WriteFailure::kOther;
@@ -242,34 +243,36 @@ StepOutcome UpdateStep(const NativePath& target, const FileEdit& edit, const Wri
   NativePath temp_path;
   bool in_place = false;
   if (edited == EditResult::kChanged) {
-    if (!MayReplace(target, read_identity)) {
+    if (!fs.MayReplace(target, read_identity)) {
       why = WriteFailure::kNoPermission;
       return StepOutcome::kFailed;
     }
-    const SystemError error = WriteBeside(target, content, read_identity, random, temp_path);
+    const SystemError error = WriteBeside(fs, target, content, read_identity, random, temp_path);
     // A folder that refuses new files, around a file that may be written: as the driver writes it.
-    in_place = IsRefused(error) && read_identity.exists;
+    in_place = fs.IsRefused(error) && read_identity.exists;
     if (error != 0 && !in_place) {
-      why = FailureOf(error);
+      why = fs.FailureOf(error);
       return StepOutcome::kFailed;
     }
   }
   FileIdentity now;
-  if (!IdentityAt(target, now) || !SameFile(read_identity, now)) {
-    RemoveFile(temp_path);  // nothing when there is none
+  if (!fs.IdentityAt(target, now) || !SameFile(read_identity, now)) {
+    if (!temp_path.empty()) {
+      fs.RemoveFile(temp_path);
+    }
     return StepOutcome::kRaced;
   }
   if (in_place) {
-    return WriteInPlace(target, content, read_identity, why);
+    return WriteInPlace(fs, target, content, read_identity, why);
   }
   if (!temp_path.empty()) {
-    const StepOutcome installed = Install(temp_path, target, content, read_identity, renamer, why);
+    const StepOutcome installed = Install(fs, temp_path, target, content, read_identity, why);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
     // Replaced, but not yet for certain on disk: a crash now could bring the old file back.
     if (const SystemError error = lock.SyncFolder()) {
-      why = FailureOf(error);
+      why = fs.FailureOf(error);
       return StepOutcome::kFailed;
     }
   }
@@ -296,7 +299,12 @@ std::mt19937 SeededRandom() {
 
 }  // namespace
 
-SystemError WriteAll(const FileHandle& file, const std::string& content) {
+bool FileHandle::Close() {
+  const std::intptr_t native = std::exchange(native_, kInvalid);
+  return native == kInvalid || (owner_ != nullptr ? *owner_ : RealFileSystem()).CloseNative(native);
+}
+
+SystemError FileSystem::WriteAll(const FileHandle& file, const std::string& content) {
   const char* data = content.data();
   std::size_t left = content.size();
   while (left > 0) {
@@ -332,22 +340,28 @@ bool IsTemporaryFileName(std::basic_string_view<NativeChar> file_name,
   });
 }
 
+ReadResult ReadWholeFile(const std::string& path, std::string& content, FileSystem& fs) {
+  FileIdentity identity;
+  SystemError error = 0;
+  return ReadStable(fs, fs.NativeFromPath(path), true, content, identity, error);
+}
+
 WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
-                            std::chrono::milliseconds lock_wait, const Renamer& renamer) {
-  const NativePath native = NativeFromPath(path);
-  const NativePath target = native.empty() ? NativePath() : ReplacementTarget(native);
+                            std::chrono::milliseconds lock_wait, FileSystem& fs) {
+  const NativePath native = fs.NativeFromPath(path);
+  const NativePath target = native.empty() ? NativePath() : fs.ReplacementTarget(native);
   if (target.empty()) {
     return {WriteFailure::kOther};
   }
-  WriterLock lock(target);
-  const LockState lock_state = lock.Acquire(lock_wait);
+  const std::unique_ptr<WriterLock> lock = fs.LockFor(target);
+  const LockState lock_state = lock->Acquire(lock_wait);
   if (lock_state == LockState::kTimedOut || lock_state == LockState::kFailed) {
     return {lock_state == LockState::kTimedOut ? WriteFailure::kHeldOpen : WriteFailure::kOther};
   }
   std::mt19937 random = SeededRandom();
   WriteFailure why = WriteFailure::kOther;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const StepOutcome outcome = UpdateStep(target, edit, lock, renamer, random, why);
+    const StepOutcome outcome = UpdateStep(fs, target, edit, *lock, random, why);
     if (outcome != StepOutcome::kRaced) {
       return {outcome == StepOutcome::kDone ? WriteFailure::kNone : why};
     }
@@ -358,19 +372,18 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
 }  // namespace store
 
 bool IsExistingFile(const std::string& path) {
-  const store::NativePath native = store::NativeFromPath(path);
-  return !native.empty() && store::IsPlainFileAt(native);
+  store::FileSystem& fs = store::RealFileSystem();
+  const store::NativePath native = fs.NativeFromPath(path);
+  return !native.empty() && fs.IsPlainFileAt(native);
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-  store::FileIdentity identity;
-  store::SystemError error = 0;
-  return store::ReadStable(store::NativeFromPath(path), true, content, identity, error);
+  return store::ReadWholeFile(path, content, store::RealFileSystem());
 }
 
 WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
                             std::chrono::milliseconds lock_wait) {
-  return store::UpdateWholeFile(path, edit, lock_wait, store::Renamer());
+  return store::UpdateWholeFile(path, edit, lock_wait, store::RealFileSystem());
 }
 
 }  // namespace ventrel

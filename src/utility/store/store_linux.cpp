@@ -50,36 +50,88 @@ FileIdentity IdentityFrom(const struct stat& info) {
   return identity;
 }
 
+// The primitives as the kernel gives them.
+class LinuxFileSystem final : public FileSystem {
+ public:
+  bool IsMissing(SystemError error) const override;
+  bool IsExisting(SystemError error) const override;
+  bool IsRefused(SystemError error) const override;
+  bool IsUnsupported(SystemError error) const override;
+  WriteFailure FailureOf(SystemError error) const override;
+  bool CanExchange() const override { return true; }
+  NativePath NativeFromPath(const std::string& path) override;
+  NativePath ReplacementTarget(const NativePath& path) override;
+  bool IsPlainFileAt(const NativePath& path) override;
+  FileHandle OpenForReading(const NativePath& path, bool follow_link, SystemError& error) override;
+  FileHandle OpenForWriting(const NativePath& path, SystemError& error) override;
+  bool CloseNative(std::intptr_t native) override;
+  bool IdentityOf(const FileHandle& file, FileIdentity& identity) override;
+  bool IdentityAt(const NativePath& path, FileIdentity& identity) override;
+  std::int64_t ReadSome(const FileHandle& file, char* buffer, std::size_t size,
+                        SystemError& error) override;
+  std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t size,
+                         SystemError& error) override;
+  void PrepareToFill(std::string& content) override;
+  bool MayReplace(const NativePath& target, const FileIdentity& original) override;
+  SystemError WriteTemporary(const NativePath& temp_path, const NativePath& target,
+                             const std::string& content, const FileIdentity& original) override;
+  SystemError Overwrite(const FileHandle& file, const std::string& content,
+                        const FileIdentity& now) override;
+  void RemoveFile(const NativePath& path) override;
+  SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
+};
+
+// flock on the file's folder.
+class FolderLock final : public WriterLock {
+ public:
+  explicit FolderLock(const NativePath& target);
+  LockState Acquire(std::chrono::milliseconds wait) override;
+  bool held() const override { return held_; }
+  SystemError SyncFolder() const override;
+  std::vector<NativePath> RemovableFiles(const NativePath& target, const NativePath& prefix,
+                                         const FileIdentity& file) const override;
+  void RemoveBeside(const NativePath& target, const NativePath& name) const override;
+
+ private:
+  FileHandle handle_;
+  SystemError open_error_ = 0;
+  bool held_ = false;
+};
+
 }  // namespace
 
 const NativeChar kSeparators[] = "/";
-const bool kCanExchange = true;
 
-bool FileHandle::Close() {
-  const int fd = static_cast<int>(native_);
-  native_ = kInvalid;
+FileSystem& RealFileSystem() {
+  static LinuxFileSystem fs;
+  return fs;
+}
+
+bool LinuxFileSystem::CloseNative(std::intptr_t native) {
+  const int fd = static_cast<int>(native);
   return fd < 0 || ::close(fd) == 0;
 }
 
-bool IsMissing(SystemError error) {
+bool LinuxFileSystem::IsMissing(SystemError error) const {
   return error == ENOENT || error == ENOTDIR;
 }
 
-bool IsExisting(SystemError error) {
+bool LinuxFileSystem::IsExisting(SystemError error) const {
   return error == EEXIST;
 }
 
 // A folder that refuses new entries, or a file mounted over (a container's bind mount): the file
 // itself may still be written.
-bool IsRefused(SystemError error) {
+bool LinuxFileSystem::IsRefused(SystemError error) const {
   return error == EACCES || error == EBUSY;
 }
 
-bool IsUnsupported(SystemError error) {
+bool LinuxFileSystem::IsUnsupported(SystemError error) const {
   return error == EINVAL || error == ENOSYS || error == ENOTSUP;
 }
 
-WriteFailure FailureOf(SystemError error) {
+WriteFailure LinuxFileSystem::FailureOf(SystemError error) const {
   switch (error) {
     case EACCES:
     case EPERM:
@@ -96,14 +148,14 @@ WriteFailure FailureOf(SystemError error) {
   }
 }
 
-NativePath NativeFromPath(const std::string& path) {
+NativePath LinuxFileSystem::NativeFromPath(const std::string& path) {
   return path;
 }
 
 // Empty when `path` is a dangling link or a loop, or when a link on the way belongs to someone
 // other than the user, root or the final file's owner: a link another user planted in a shared
 // folder must not make our write land on a file of their choosing.
-NativePath ReplacementTarget(const NativePath& path) {
+NativePath LinuxFileSystem::ReplacementTarget(const NativePath& path) {
   struct stat link_info {};
   if (::lstat(path.c_str(), &link_info) != 0 || !S_ISLNK(link_info.st_mode)) {
     return path;
@@ -137,12 +189,13 @@ NativePath ReplacementTarget(const NativePath& path) {
   return {};
 }
 
-bool IsPlainFileAt(const NativePath& path) {
+bool LinuxFileSystem::IsPlainFileAt(const NativePath& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-FileHandle OpenForReading(const NativePath& path, bool follow_link, SystemError& error) {
+FileHandle LinuxFileSystem::OpenForReading(const NativePath& path, bool follow_link,
+                                           SystemError& error) {
   // O_NONBLOCK: opening a pipe must not wait for a writer; it is refused afterwards anyway.
   const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (follow_link ? 0 : O_NOFOLLOW);
   const int fd = ::open(path.c_str(), flags);
@@ -150,19 +203,19 @@ FileHandle OpenForReading(const NativePath& path, bool follow_link, SystemError&
   return FileHandle(fd);
 }
 
-FileHandle OpenForWriting(const NativePath& path, SystemError& error) {
+FileHandle LinuxFileSystem::OpenForWriting(const NativePath& path, SystemError& error) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
   error = fd < 0 ? LastError() : 0;
   return FileHandle(fd);
 }
 
-bool IdentityOf(const FileHandle& file, FileIdentity& identity) {
+bool LinuxFileSystem::IdentityOf(const FileHandle& file, FileIdentity& identity) {
   struct stat info {};
   identity = ::fstat(Fd(file), &info) == 0 ? IdentityFrom(info) : FileIdentity{};
   return identity.exists;
 }
 
-bool IdentityAt(const NativePath& path, FileIdentity& identity) {
+bool LinuxFileSystem::IdentityAt(const NativePath& path, FileIdentity& identity) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0) {
     identity = IdentityFrom(info);
@@ -172,7 +225,8 @@ bool IdentityAt(const NativePath& path, FileIdentity& identity) {
   return errno == ENOENT;
 }
 
-std::int64_t ReadSome(const FileHandle& file, char* buffer, std::size_t size, SystemError& error) {
+std::int64_t LinuxFileSystem::ReadSome(const FileHandle& file, char* buffer, std::size_t size,
+                                       SystemError& error) {
   for (;;) {
     const ssize_t n = ::read(Fd(file), buffer, size);
     if (n >= 0 || errno != EINTR) {
@@ -182,8 +236,8 @@ std::int64_t ReadSome(const FileHandle& file, char* buffer, std::size_t size, Sy
   }
 }
 
-std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t size,
-                       SystemError& error) {
+std::int64_t LinuxFileSystem::WriteSome(const FileHandle& file, const char* data, std::size_t size,
+                                        SystemError& error) {
   for (;;) {
     const ssize_t n = ::write(Fd(file), data, size);
     if (n >= 0 || errno != EINTR) {
@@ -195,7 +249,7 @@ std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t siz
 
 // A big file's buffer would have its pages faulted in one at a time as the read fills them, which
 // costs more than the read itself; one call maps them all. Kernels before 5.14 decline, harmlessly.
-void PrepareToFill(std::string& content) {
+void LinuxFileSystem::PrepareToFill(std::string& content) {
 #ifdef MADV_POPULATE_WRITE
   constexpr std::size_t kWorthIt = std::size_t{1} << 20;
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
@@ -209,7 +263,7 @@ void PrepareToFill(std::string& content) {
 }
 
 // A read-only file stays as it is, even for a user (root) whom the system would let write it.
-bool MayReplace(const NativePath& target, const FileIdentity& original) {
+bool LinuxFileSystem::MayReplace(const NativePath& target, const FileIdentity& original) {
   return !original.exists ||
          ((original.mode & kWriteBits) != 0 && ::access(target.c_str(), W_OK) == 0);
 }
@@ -217,8 +271,10 @@ bool MayReplace(const NativePath& target, const FileIdentity& original) {
 // A replacement is created owner-only, so nobody can read it half-written, and gets the
 // original's permissions once it is ours; a new file is created with the mode a new file of the
 // folder gets (the umask, a default access list).
-SystemError WriteTemporary(const NativePath& temp_path, const NativePath& /*target*/,
-                           const std::string& content, const FileIdentity& original) {
+SystemError LinuxFileSystem::WriteTemporary(const NativePath& temp_path,
+                                            const NativePath& /*target*/,
+                                            const std::string& content,
+                                            const FileIdentity& original) {
   const mode_t mode = original.exists ? 0600 : 0666;
   FileHandle fd(
       ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode));
@@ -252,7 +308,8 @@ SystemError WriteTemporary(const NativePath& temp_path, const NativePath& /*targ
   return error;
 }
 
-SystemError Overwrite(const FileHandle& file, const std::string& content, const FileIdentity& now) {
+SystemError LinuxFileSystem::Overwrite(const FileHandle& file, const std::string& content,
+                                       const FileIdentity& now) {
   const auto size = static_cast<off_t>(content.size());
   if (content.size() > now.size && ::fallocate(Fd(file), FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
       errno != EOPNOTSUPP) {
@@ -264,13 +321,13 @@ SystemError Overwrite(const FileHandle& file, const std::string& content, const 
   return ::ftruncate(Fd(file), size) != 0 || ::fsync(Fd(file)) != 0 ? LastError() : 0;
 }
 
-void RemoveFile(const NativePath& path) {
+void LinuxFileSystem::RemoveFile(const NativePath& path) {
   ::unlink(path.c_str());
 }
 
 // A file system (or a kernel) without renameat2's flags gets the plain rename for a new file; an
 // exchange it cannot do is left to the caller, who renames over instead.
-SystemError Renamer::Rename(const NativePath& from, const NativePath& to, RenameMode mode) const {
+SystemError LinuxFileSystem::Rename(const NativePath& from, const NativePath& to, RenameMode mode) {
   if (mode != RenameMode::kReplace) {
     const unsigned flags = mode == RenameMode::kExchange ? RENAME_EXCHANGE : RENAME_NOREPLACE;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0) {
@@ -285,16 +342,18 @@ SystemError Renamer::Rename(const NativePath& from, const NativePath& to, Rename
 
 // The folder is locked, not the file: the file's inode changes with each replacement, and the
 // folder exists before the file does.
-WriterLock::WriterLock(const NativePath& target) {
+std::unique_ptr<WriterLock> LinuxFileSystem::LockFor(const NativePath& target) {
+  return std::make_unique<FolderLock>(target);
+}
+
+FolderLock::FolderLock(const NativePath& target) {
   const std::string folder = PathFolderPart(target);
   handle_ =
       FileHandle(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   open_error_ = handle_.valid() ? 0 : LastError();
 }
 
-WriterLock::~WriterLock() = default;
-
-LockState WriterLock::Acquire(std::chrono::milliseconds wait) {
+LockState FolderLock::Acquire(std::chrono::milliseconds wait) {
   if (!handle_.valid()) {
     // A folder we may write but not list: go on unlocked.
     return open_error_ == EACCES ? LockState::kNone : LockState::kFailed;
@@ -321,14 +380,14 @@ LockState WriterLock::Acquire(std::chrono::milliseconds wait) {
 }
 
 // Some file systems cannot flush a folder; their renames are as durable as they get.
-SystemError WriterLock::SyncFolder() const {
+SystemError FolderLock::SyncFolder() const {
   if (!handle_.valid() || ::fsync(Fd(handle_)) == 0 || errno == EINVAL || errno == ENOTSUP) {
     return 0;
   }
   return LastError();
 }
 
-std::vector<NativePath> WriterLock::RemovableFiles(const NativePath& /*target*/,
+std::vector<NativePath> FolderLock::RemovableFiles(const NativePath& /*target*/,
                                                    const NativePath& prefix,
                                                    const FileIdentity& file) const {
   std::vector<NativePath> names;
@@ -351,7 +410,7 @@ std::vector<NativePath> WriterLock::RemovableFiles(const NativePath& /*target*/,
   return names;
 }
 
-void WriterLock::RemoveBeside(const NativePath& /*target*/, const NativePath& name) const {
+void FolderLock::RemoveBeside(const NativePath& /*target*/, const NativePath& name) const {
   ::unlinkat(Fd(handle_), name.c_str(), 0);
 }
 

@@ -86,40 +86,94 @@ std::wstring NameOf(const std::wstring& target) {
   return hex;
 }
 
+// The primitives as Windows gives them.
+class Win32FileSystem final : public FileSystem {
+ public:
+  bool IsMissing(SystemError error) const override;
+  bool IsExisting(SystemError error) const override;
+  bool IsRefused(SystemError error) const override;
+  bool IsUnsupported(SystemError error) const override;
+  WriteFailure FailureOf(SystemError error) const override;
+  bool CanExchange() const override { return false; }
+  NativePath NativeFromPath(const std::string& path) override;
+  NativePath ReplacementTarget(const NativePath& path) override;
+  bool IsPlainFileAt(const NativePath& path) override;
+  FileHandle OpenForReading(const NativePath& path, bool follow_link, SystemError& error) override;
+  FileHandle OpenForWriting(const NativePath& path, SystemError& error) override;
+  bool CloseNative(std::intptr_t native) override;
+  bool IdentityOf(const FileHandle& file, FileIdentity& identity) override;
+  bool IdentityAt(const NativePath& path, FileIdentity& identity) override;
+  std::int64_t ReadSome(const FileHandle& file, char* buffer, std::size_t size,
+                        SystemError& error) override;
+  std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t size,
+                         SystemError& error) override;
+  void PrepareToFill(std::string& content) override;
+  bool MayReplace(const NativePath& target, const FileIdentity& original) override;
+  SystemError WriteTemporary(const NativePath& temp_path, const NativePath& target,
+                             const std::string& content, const FileIdentity& original) override;
+  SystemError Overwrite(const FileHandle& file, const std::string& content,
+                        const FileIdentity& now) override;
+  void RemoveFile(const NativePath& path) override;
+  SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
+};
+
+// A named mutex for the file.
+class MutexLock final : public WriterLock {
+ public:
+  explicit MutexLock(const NativePath& target);
+  MutexLock(const MutexLock&) = delete;
+  MutexLock& operator=(const MutexLock&) = delete;
+  ~MutexLock() override;
+  LockState Acquire(std::chrono::milliseconds wait) override;
+  bool held() const override { return held_; }
+  SystemError SyncFolder() const override;
+  std::vector<NativePath> RemovableFiles(const NativePath& target, const NativePath& prefix,
+                                         const FileIdentity& file) const override;
+  void RemoveBeside(const NativePath& target, const NativePath& name) const override;
+
+ private:
+  FileHandle handle_;
+  bool held_ = false;
+};
+
 }  // namespace
 
 const NativeChar kSeparators[] = L"\\/";
-const bool kCanExchange = false;
 
-bool FileHandle::Close() {
-  const HANDLE handle = reinterpret_cast<HANDLE>(native_);
-  native_ = kInvalid;
+FileSystem& RealFileSystem() {
+  static Win32FileSystem fs;
+  return fs;
+}
+
+bool Win32FileSystem::CloseNative(std::intptr_t native) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(native);
   return handle == INVALID_HANDLE_VALUE || ::CloseHandle(handle) != 0;
 }
 
-bool IsMissing(SystemError error) {
+bool Win32FileSystem::IsMissing(SystemError error) const {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
          error == ERROR_INVALID_DRIVE || error == ERROR_BAD_NET_NAME ||
          error == ERROR_NO_UNICODE_TRANSLATION;
 }
 
-bool IsExisting(SystemError error) {
+bool Win32FileSystem::IsExisting(SystemError error) const {
   return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
 // Another program holds the file for a moment (a scanner, an editor), or a folder that refuses new
 // files: the file itself may still be written.
-bool IsRefused(SystemError error) {
+bool Win32FileSystem::IsRefused(SystemError error) const {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
          error == ERROR_ACCESS_DENIED;
 }
 
-bool IsUnsupported(SystemError error) {
+bool Win32FileSystem::IsUnsupported(SystemError error) const {
   return error == ERROR_NOT_SUPPORTED;
 }
 
-WriteFailure FailureOf(SystemError error) {
+WriteFailure Win32FileSystem::FailureOf(SystemError error) const {
   switch (error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
@@ -140,7 +194,7 @@ WriteFailure FailureOf(SystemError error) {
 // The ANSI path as a UTF-16 path that the system takes whatever its length: absolute, with the
 // "\\?\" prefix (which also turns off the system's own rewriting of "." and ".." and of trailing
 // dots and blanks, so the full path is made first). Empty when the text is no path.
-NativePath NativeFromPath(const std::string& path) {
+NativePath Win32FileSystem::NativeFromPath(const std::string& path) {
   std::wstring wide;
   if (path.empty() || !WideFromCodePage(CP_ACP, path, wide)) {
     return {};
@@ -167,9 +221,9 @@ NativePath NativeFromPath(const std::string& path) {
   return L"\\\\?\\" + full;
 }
 
-// The file a write must really replace: the final target of a symbolic link, the path itself
-
-NativePath ReplacementTarget(const NativePath& path) {
+// A symbolic link is replaced at its final target, so the link itself stays a link; a path with
+// no folder part is no path the system can rename into.
+NativePath Win32FileSystem::ReplacementTarget(const NativePath& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
     return path.find_last_of(kSeparators) == NativePath::npos ? NativePath() : path;
@@ -195,14 +249,15 @@ NativePath ReplacementTarget(const NativePath& path) {
   }
 }
 
-bool IsPlainFileAt(const NativePath& path) {
+bool Win32FileSystem::IsPlainFileAt(const NativePath& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // Waits a little while another process holds the file exclusively. A folder also answers "access
 // denied"; waiting will not make it a file.
-FileHandle OpenForReading(const NativePath& path, bool /*follow_link*/, SystemError& error) {
+FileHandle Win32FileSystem::OpenForReading(const NativePath& path, bool /*follow_link*/,
+                                           SystemError& error) {
   for (int attempt = 1;; ++attempt) {
     FileHandle file =
         OpenFile(path.c_str(), GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
@@ -218,14 +273,14 @@ FileHandle OpenForReading(const NativePath& path, bool /*follow_link*/, SystemEr
   }
 }
 
-FileHandle OpenForWriting(const NativePath& path, SystemError& error) {
+FileHandle Win32FileSystem::OpenForWriting(const NativePath& path, SystemError& error) {
   FileHandle file = OpenFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL);
   error = file.valid() ? ERROR_SUCCESS : ::GetLastError();
   return file;
 }
 
-bool IdentityOf(const FileHandle& file, FileIdentity& identity) {
+bool Win32FileSystem::IdentityOf(const FileHandle& file, FileIdentity& identity) {
   identity = FileIdentity{};
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(Handle(file), &info)) {
@@ -245,7 +300,7 @@ bool IdentityOf(const FileHandle& file, FileIdentity& identity) {
   return true;
 }
 
-bool IdentityAt(const NativePath& path, FileIdentity& identity) {
+bool Win32FileSystem::IdentityAt(const NativePath& path, FileIdentity& identity) {
   identity = FileIdentity{};
   const FileHandle file = OpenFile(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS);
@@ -255,7 +310,8 @@ bool IdentityAt(const NativePath& path, FileIdentity& identity) {
   return IdentityOf(file, identity);
 }
 
-std::int64_t ReadSome(const FileHandle& file, char* buffer, std::size_t size, SystemError& error) {
+std::int64_t Win32FileSystem::ReadSome(const FileHandle& file, char* buffer, std::size_t size,
+                                       SystemError& error) {
   DWORD n = 0;
   if (!::ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &n, nullptr)) {
     error = ::GetLastError();
@@ -264,8 +320,8 @@ std::int64_t ReadSome(const FileHandle& file, char* buffer, std::size_t size, Sy
   return n;
 }
 
-std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t size,
-                       SystemError& error) {
+std::int64_t Win32FileSystem::WriteSome(const FileHandle& file, const char* data, std::size_t size,
+                                        SystemError& error) {
   const DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
   DWORD written = 0;
   if (!::WriteFile(Handle(file), data, chunk, &written, nullptr)) {
@@ -275,18 +331,19 @@ std::int64_t WriteSome(const FileHandle& file, const char* data, std::size_t siz
   return written;
 }
 
-void PrepareToFill(std::string& /*content*/) {}
+void Win32FileSystem::PrepareToFill(std::string& /*content*/) {}
 
 // A read-only file stays as it is, whoever asks.
-bool MayReplace(const NativePath& /*target*/, const FileIdentity& original) {
+bool Win32FileSystem::MayReplace(const NativePath& /*target*/, const FileIdentity& original) {
   return !original.exists || (original.mode & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 // CREATE_NEW with no sharing: the temporary file is ours alone from its first byte. A new file
 // inherits the folder's permissions, as the driver's own new files do; a replacement keeps the
 // original's (KeepAccessControl).
-SystemError WriteTemporary(const NativePath& temp_path, const NativePath& target,
-                           const std::string& content, const FileIdentity& original) {
+SystemError Win32FileSystem::WriteTemporary(const NativePath& temp_path, const NativePath& target,
+                                            const std::string& content,
+                                            const FileIdentity& original) {
   FileHandle file =
       OpenFile(temp_path.c_str(), GENERIC_WRITE | WRITE_DAC, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   if (!file.valid()) {
@@ -306,13 +363,19 @@ SystemError WriteTemporary(const NativePath& temp_path, const NativePath& target
     ::DeleteFileW(temp_path.c_str());
     return error;
   }
-  if (original.exists && (original.mode & kInheritedAttributes) != 0) {
-    ::SetFileAttributesW(temp_path.c_str(), original.mode & kInheritedAttributes);
+  // A hidden or system file must not come back visible: without its attributes the replacement
+  // is refused like any other that cannot keep what the original had.
+  if (original.exists && (original.mode & kInheritedAttributes) != 0 &&
+      !::SetFileAttributesW(temp_path.c_str(), original.mode & kInheritedAttributes)) {
+    error = ::GetLastError();
+    ::DeleteFileW(temp_path.c_str());
+    return error != 0 ? error : ERROR_GEN_FAILURE;
   }
   return 0;
 }
 
-SystemError Overwrite(const FileHandle& file, const std::string& content, const FileIdentity& now) {
+SystemError Win32FileSystem::Overwrite(const FileHandle& file, const std::string& content,
+                                       const FileIdentity& now) {
   const HANDLE handle = Handle(file);
   const bool grown =
       content.size() <= now.size || (SeekTo(handle, content.size()) && ::SetEndOfFile(handle) != 0);
@@ -325,13 +388,13 @@ SystemError Overwrite(const FileHandle& file, const std::string& content, const 
   return ::SetEndOfFile(handle) && ::FlushFileBuffers(handle) ? 0 : ::GetLastError();
 }
 
-void RemoveFile(const NativePath& path) {
+void Win32FileSystem::RemoveFile(const NativePath& path) {
   ::DeleteFileW(path.c_str());
 }
 
 // Windows has no rename that exchanges, nor one that tells what it replaced. A replacement waits a
 // little while another process holds the original open.
-SystemError Renamer::Rename(const NativePath& from, const NativePath& to, RenameMode mode) const {
+SystemError Win32FileSystem::Rename(const NativePath& from, const NativePath& to, RenameMode mode) {
   if (mode == RenameMode::kExchange) {
     return ERROR_NOT_SUPPORTED;
   }
@@ -353,7 +416,11 @@ SystemError Renamer::Rename(const NativePath& from, const NativePath& to, Rename
 // Windows refuses to rename over a file that anyone holds open, so the lock would forbid the
 // atomic replacement it guards; folders take no byte-range locks, and a lock file would leave a
 // file of ours in the driver's folder. The system releases the mutex of a writer that was killed.
-WriterLock::WriterLock(const NativePath& target) {
+std::unique_ptr<WriterLock> Win32FileSystem::LockFor(const NativePath& target) {
+  return std::make_unique<MutexLock>(target);
+}
+
+MutexLock::MutexLock(const NativePath& target) {
   const std::wstring name = L"VentrelConf.Update." + NameOf(target);
   // Global: writers of every session, a service's too; where another account's mutex denies
   // us, the session's own.
@@ -365,30 +432,35 @@ WriterLock::WriterLock(const NativePath& target) {
       FileHandle(mutex == nullptr ? FileHandle::kInvalid : reinterpret_cast<std::intptr_t>(mutex));
 }
 
-WriterLock::~WriterLock() {
+MutexLock::~MutexLock() {
   if (held_) {
     ::ReleaseMutex(Handle(handle_));
   }
 }
 
-LockState WriterLock::Acquire(std::chrono::milliseconds wait) {
+LockState MutexLock::Acquire(std::chrono::milliseconds wait) {
   if (!handle_.valid()) {
     return LockState::kFailed;
   }
   const DWORD result = ::WaitForSingleObject(Handle(handle_), static_cast<DWORD>(wait.count()));
   // Abandoned: its holder was killed mid-write, which left at most a temporary file.
   held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-  return held_ ? LockState::kHeld : LockState::kTimedOut;
+  if (held_) {
+    return LockState::kHeld;
+  }
+  // Only a wait that ran out means that another writer holds the file; a wait the system could
+  // not make says nothing of the kind.
+  return result == WAIT_TIMEOUT ? LockState::kTimedOut : LockState::kFailed;
 }
 
-SystemError WriterLock::SyncFolder() const {
+SystemError MutexLock::SyncFolder() const {
   return 0;  // MOVEFILE_WRITE_THROUGH
 }
 
 // Never a folder or a link.
-std::vector<NativePath> WriterLock::RemovableFiles(const NativePath& target,
-                                                   const NativePath& prefix,
-                                                   const FileIdentity& /*file*/) const {
+std::vector<NativePath> MutexLock::RemovableFiles(const NativePath& target,
+                                                  const NativePath& prefix,
+                                                  const FileIdentity& /*file*/) const {
   std::vector<NativePath> names;
   WIN32_FIND_DATAW found{};
   const HANDLE search =
@@ -405,7 +477,7 @@ std::vector<NativePath> WriterLock::RemovableFiles(const NativePath& target,
   return names;
 }
 
-void WriterLock::RemoveBeside(const NativePath& target, const NativePath& name) const {
+void MutexLock::RemoveBeside(const NativePath& target, const NativePath& name) const {
   ::DeleteFileW((FolderOf(target) + L"\\" + name).c_str());
 }
 
