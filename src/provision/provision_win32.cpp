@@ -2,8 +2,8 @@
 // Setup registration. It never shows a window and always ends; what it did goes into a log.
 //
 //   VentrelConfProvision.exe                      the step for the account it runs as
-//   VentrelConfProvision.exe /register [MODEL]    as an administrator: keep MODEL for every user
-//                                                 and have Active Setup run the step at logon
+//   VentrelConfProvision.exe /register [MODEL]    as an administrator: keep MODEL (or none) for
+//                                                 every user; Active Setup runs the step at logon
 //   VentrelConfProvision.exe /unregister          as an administrator: undo /register
 //
 // Exit status: 0 done (or, as LocalSystem, left to each user's logon), 1 not, 2 a usage error.
@@ -201,6 +201,16 @@ bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_
   return written;
 }
 
+bool RemoveMachineModel(const std::string& step_path, ProvisioningOutcome& outcome) {
+  const std::string model_file = MachineModelFile(step_path);
+  if (!::DeleteFileA(model_file.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
+      ::GetLastError() != ERROR_PATH_NOT_FOUND) {
+    outcome.log.push_back(model_file + " could not be removed");
+    return false;
+  }
+  return true;
+}
+
 int Register(const std::string& step_path, const std::vector<std::string>& arguments,
              ProvisioningOutcome& outcome) {
   if (arguments.size() > 2) {
@@ -213,6 +223,8 @@ int Register(const std::string& step_path, const std::vector<std::string>& argum
     if (outcome.status != 0) {
       return outcome.status;
     }
+  } else if (!RemoveMachineModel(step_path, outcome)) {
+    return 1;  // no model chosen this time: none is kept, and no user's model is changed
   }
   const std::string brand = InstalledBrandFolder(step_path);
   if (brand.empty()) {
@@ -236,12 +248,7 @@ int Unregister(const std::string& step_path, ProvisioningOutcome& outcome) {
       outcome.log.push_back("removed HKLM\\" + name);
     }
   }
-  const std::string model_file = MachineModelFile(step_path);
-  if (!::DeleteFileA(model_file.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
-    outcome.log.push_back(model_file + " could not be removed");
-    status = 1;
-  }
-  return status;
+  return RemoveMachineModel(step_path, outcome) ? status : 1;
 }
 
 }  // namespace
