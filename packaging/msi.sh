@@ -30,6 +30,7 @@ wixl -a "$arch" -o "$out" -D Brand="$brand" -D Product="$product" -D Slug="$slug
   -D Version="$version" -D Arch="$arch" -D UpgradeCode="$(guid upgrade)" \
   -D GuidProgram="$(guid program)" -D GuidStep="$(guid step)" \
   -D GuidCatalogue="$(guid catalogue)" -D GuidStartMenu="$(guid start-menu)" \
+  -D GuidBrandFolder="$(guid brand-folder)" \
   -D Exe=program.exe -D Step=step.exe -D Catalogue=catalogue.ini "$here/installer.wxs"
 if [ -n "${VENTREL_SIGN_PFX:-}" ]; then
   "$here/sign.sh" "$out"

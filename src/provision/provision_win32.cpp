@@ -6,6 +6,9 @@
 //                                                 every user; Active Setup runs the step at logon
 //   VentrelConfProvision.exe /unregister          as an administrator: undo /register
 //
+// The MSI adds /product=<its ProductCode> to both: an upgrade removes the older version after the
+// newer one registered, and the older one's /unregister then leaves the newer one's entry alone.
+//
 // Exit status: 0 done (or, as LocalSystem, left to each user's logon), 1 not, 2 a usage error.
 #include <windows.h>
 //
@@ -169,7 +172,7 @@ std::string ActiveSetupKey(const std::string& brand_folder) {
 // StubPath names this executable; Version is raised at every installation, so that the step
 // runs once more for every user at the next logon, with the model just chosen.
 bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_folder,
-                         ProvisioningOutcome& outcome) {
+                         const std::string& product, ProvisioningOutcome& outcome) {
   const std::string name = ActiveSetupKey(brand_folder);
   HKEY key = nullptr;
   if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0,
@@ -189,10 +192,14 @@ bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_
   local.tm_sec = now.wSecond;
   const std::string version = NextActiveSetupVersion(ReadString(key, "Version"), local);
   const DWORD installed = 1;
+  if (product.empty()) {
+    ::RegDeleteValueA(key, "Product");  // an NSIS installation replaced an MSI one
+  }
   const bool written =
       SetString(key, nullptr, REG_SZ, "VentrelConf (" + brand_folder + ")") &&
       SetString(key, "StubPath", REG_EXPAND_SZ, "\"" + step_path + "\"") &&
       SetString(key, "Version", REG_SZ, version) &&
+      (product.empty() || SetString(key, "Product", REG_SZ, product)) &&
       ::RegSetValueExA(key, "IsInstalled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&installed),
                        sizeof installed) == ERROR_SUCCESS;
   ::RegCloseKey(key);
@@ -212,7 +219,7 @@ bool RemoveMachineModel(const std::string& step_path, ProvisioningOutcome& outco
 }
 
 int Register(const std::string& step_path, const std::vector<std::string>& arguments,
-             ProvisioningOutcome& outcome) {
+             const std::string& product, ProvisioningOutcome& outcome) {
   if (arguments.size() > 2) {
     outcome.log.emplace_back("usage: /register [200|300|301]");
     return 2;
@@ -231,15 +238,28 @@ int Register(const std::string& step_path, const std::vector<std::string>& argum
     outcome.log.push_back("the program beside " + step_path + " is not installed");
     return 1;
   }
-  return RegisterActiveSetup(step_path, brand, outcome) ? 0 : 1;
+  return RegisterActiveSetup(step_path, brand, product, outcome) ? 0 : 1;
 }
 
 // The Active Setup entry and the model go; the users' own files stay.
-int Unregister(const std::string& step_path, ProvisioningOutcome& outcome) {
+int Unregister(const std::string& step_path, const std::string& product,
+               ProvisioningOutcome& outcome) {
   const std::string brand = InstalledBrandFolder(step_path);
   int status = 0;
   if (!brand.empty()) {
     const std::string name = ActiveSetupKey(brand);
+    HKEY key = nullptr;
+    std::string owner;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                        &key) == ERROR_SUCCESS) {
+      owner = ReadString(key, "Product");
+      ::RegCloseKey(key);
+    }
+    if (!product.empty() && !owner.empty() && !EqualsIgnoreAsciiCase(owner, product)) {
+      outcome.log.push_back("HKLM\\" + name + " belongs to " + owner +
+                            ", which replaced this version: kept");
+      return 0;
+    }
     const LSTATUS deleted = ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), KEY_WOW64_64KEY, 0);
     if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
       outcome.log.push_back("HKLM\\" + name + " could not be removed");
@@ -264,16 +284,28 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::vector<std::string> arguments = SplitCommandLine(::GetCommandLineA());
   arguments.erase(arguments.begin());  // the program name
 
+  // The installing package's own ProductCode, wherever it is given.
+  std::string product;
+  constexpr std::string_view kProduct = "/product=";
+  std::erase_if(arguments, [&](const std::string& argument) {
+    if (argument.size() < kProduct.size() ||
+        !EqualsIgnoreAsciiCase(std::string_view(argument).substr(0, kProduct.size()), kProduct)) {
+      return false;
+    }
+    product = argument.substr(kProduct.size());
+    return true;
+  });
+
   ProvisioningOutcome outcome;
   std::string what = "user";
   if (arguments.empty()) {
     outcome = ProvisionUser(step_path, system);
   } else if (EqualsIgnoreAsciiCase(arguments[0], "/register")) {
     what = "register";
-    outcome.status = Register(step_path, arguments, outcome);
+    outcome.status = Register(step_path, arguments, product, outcome);
   } else if (EqualsIgnoreAsciiCase(arguments[0], "/unregister") && arguments.size() == 1) {
     what = "unregister";
-    outcome.status = Unregister(step_path, outcome);
+    outcome.status = Unregister(step_path, product, outcome);
   } else {
     what = "usage";
     outcome.log.emplace_back("usage: VentrelConfProvision.exe [/register [MODEL] | /unregister]");

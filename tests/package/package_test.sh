@@ -186,6 +186,10 @@ become() {
   user_log="$profile/AppData/Local/VentrelConf/Provisioning.log"
 }
 logon() { run "$work/active_setup.exe" "VentrelConf $1"; }
+stamp() {  # stamp BRAND: the Version of the brand's Active Setup entry
+  wine reg query "$(active_setup "$1")" /v Version /reg:64 2>/dev/null | tr -d '\r' |
+    sed -n 's/.*REG_SZ[[:space:]]*\([0-9,]*\)$/\1/p'
+}
 msi_version_older="1.1.0.0"
 for entry in "${BRANDS[@]}"; do
   IFS='|' read -r slug brand product _ <<<"$entry"
@@ -210,8 +214,9 @@ for entry in "${BRANDS[@]}"; do
       "build/package/$slug/VentrelConf.ini" "$work/older.msi"
     check "an older version installs with MODEL=300" run msiexec /i "$work/older.msi" /qn MODEL=300
     check "... and sets 300" board_is "${board_301/TYPE_SUB=301/TYPE_SUB=300}"
+    check "... and registers the step" test -n "$(stamp "$brand")"
     older_code="$(msiinfo export "$work/older.msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')"
-    older_stamp="$(wine reg query "$(active_setup "$brand")" /v Version /reg:64 2>/dev/null | tr -d '\r')"
+    older_stamp="$(stamp "$brand")"
     sleep 1  # a later second: the upgrade's Version must still be later
   fi
 
@@ -240,7 +245,9 @@ for entry in "${BRANDS[@]}"; do
     StubPath "\"C:\\\\Program Files\\\\$brand\\\\$product\\\\VentrelConfProvision.exe\""
   if [ "$slug" = dremont ]; then
     check "the upgrade replaced the older version" no_key "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$older_code"
-    check "... and raised Active Setup's Version" bash -c "[ \"\$(wine reg query '$(active_setup "$brand")' /v Version /reg:64 2>/dev/null | tr -d '\r')\" != '$older_stamp' ]"
+    check "... and raised Active Setup's Version" \
+      test "$(printf '%s\n' "$older_stamp" "$(stamp "$brand")" | sort -t, -n -k1,1 -k2,2 -k3,3 -k4,4 |
+        tail -1)" = "$(stamp "$brand")" -a "$(stamp "$brand")" != "$older_stamp"
   fi
   installing_board="$data/VENTREL_DLL.INI"
 
@@ -268,8 +275,11 @@ for entry in "${BRANDS[@]}"; do
   check "$slug: a user with a catalogue of their own logs on: status 0" logon "$brand"
   check "$slug: ... their catalogue stays" same "$data/VentrelConf.ini" "$work/own-catalogue"
   check "$slug: ... and they get the model" holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n'
-  wine reg delete "$shell_folders" /v AppData /f >/dev/null 2>&1 || true
-  wine reg delete "$shell_folders" /v "Local AppData" /f >/dev/null 2>&1 || true
+  # The installing user again, as Windows sets their folders.
+  wine reg add "$shell_folders" /v AppData /t REG_EXPAND_SZ /f \
+    /d '%USERPROFILE%\AppData\Roaming' >/dev/null 2>&1
+  wine reg add "$shell_folders" /v "Local AppData" /t REG_EXPAND_SZ /f \
+    /d '%USERPROFILE%\AppData\Local' >/dev/null 2>&1
 
   cp "$installing_board" "$work/board-installing"
   cp "$data/VENTREL_DLL.INI" "$work/board-cem"
