@@ -170,6 +170,15 @@ echo "== the MSI packages on 64-bit Windows, installed as a deployment tool inst
 # Active Setup as Windows runs it at a logon; Wine has no logon of its own.
 x86_64-w64-mingw32-g++-posix -O1 -static -o "$work/active_setup.exe" tests/package/active_setup.cpp
 new_windows win64
+# msiexec and the logon wait for all they start, so nothing needs waiting for the server's end, and
+# a server kept running saves starting one for each of the many short programs below.
+wineserver -w
+wineserver -p
+run_now() {
+  local status=0
+  timeout 120 wine "$@" >/dev/null 2>&1 || status=$?
+  return "$status"
+}
 shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
 # become USER BRAND PRODUCT: the next logon is USER's: a profile of their own (its folders there,
 # as Windows makes them for a new user) and no record yet of any step run for them. A real second
@@ -185,7 +194,7 @@ become() {
   data="$profile/AppData/Roaming/$2/$3"
   user_log="$profile/AppData/Local/VentrelConf/Provisioning.log"
 }
-logon() { run "$work/active_setup.exe" "VentrelConf $1"; }
+logon() { run_now "$work/active_setup.exe" "VentrelConf $1"; }
 stamp() {  # stamp BRAND: the Version of the brand's Active Setup entry
   wine reg query "$(active_setup "$1")" /v Version /reg:64 2>/dev/null | tr -d '\r' |
     sed -n 's/.*REG_SZ[[:space:]]*\([0-9,]*\)$/\1/p'
@@ -199,20 +208,20 @@ for entry in "${BRANDS[@]}"; do
   mkdir -p "$data"
   printf '%s' "$board_before" >"$data/VENTREL_DLL.INI"
   status=0
-  run msiexec /i "$msi" /qn MODEL=250 || status=$?
+  run_now msiexec /i "$msi" /qn MODEL=250 || status=$?
   check "$slug: MODEL=250 is refused with a non-zero status" test "$status" -ne 0
   check "$slug: ... before anything is installed" test ! -e "$WINEPREFIX/drive_c/Program Files/$brand"
   check "$slug: ... and the board file is untouched" board_is "$board_before"
 
   if [ "$slug" = dremont ]; then
     status=0
-    run msiexec /i "${msi%-x64.msi}-x86.msi" /qn MODEL=301 || status=$?
+    run_now msiexec /i "${msi%-x64.msi}-x86.msi" /qn MODEL=301 || status=$?
     check "the x86 package is refused on 64-bit Windows" test "$status" -ne 0
     check "... before anything is installed" test ! -e "$WINEPREFIX/drive_c/Program Files/$brand"
     packaging/msi.sh "$slug" "$brand" "$product" "$msi_version_older" x64 \
       build/package/programs/VentrelConf-x64.exe build/package/programs/VentrelConfProvision-x64.exe \
       "build/package/$slug/VentrelConf.ini" "$work/older.msi"
-    check "an older version installs with MODEL=300" run msiexec /i "$work/older.msi" /qn MODEL=300
+    check "an older version installs with MODEL=300" run_now msiexec /i "$work/older.msi" /qn MODEL=300
     check "... and sets 300" board_is "${board_301/TYPE_SUB=301/TYPE_SUB=300}"
     check "... and registers the step" test -n "$(stamp "$brand")"
     older_code="$(msiinfo export "$work/older.msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')"
@@ -221,7 +230,7 @@ for entry in "${BRANDS[@]}"; do
   fi
 
   check "$slug: /qn MODEL=301 ends with status 0" \
-    run msiexec /i "$msi" /qn MODEL=301 /l*v "$(winepath -w "$work/$slug.log" 2>/dev/null)"
+    run_now msiexec /i "$msi" /qn MODEL=301 /l*v "$(winepath -w "$work/$slug.log" 2>/dev/null)"
   check "$slug: ... and logs our own steps" grep -aq "ProvisionInstallingUser" "$work/$slug.log"
   check "$slug: the 64-bit program is installed" same "$program_folder/VentrelConf.exe" \
     build/package/programs/VentrelConf-x64.exe
@@ -283,7 +292,7 @@ for entry in "${BRANDS[@]}"; do
 
   cp "$installing_board" "$work/board-installing"
   cp "$data/VENTREL_DLL.INI" "$work/board-cem"
-  check "$slug: msiexec /x ends with status 0" run msiexec /x "$msi" /qn
+  check "$slug: msiexec /x ends with status 0" run_now msiexec /x "$msi" /qn
   check "$slug: ... removes the program and its folders" \
     test ! -e "$WINEPREFIX/drive_c/Program Files/$brand"
   check "$slug: ... the Active Setup entry" no_key "$(active_setup "$brand")"
@@ -291,6 +300,7 @@ for entry in "${BRANDS[@]}"; do
   check "$slug: ... and leaves every board file byte for byte" \
     bash -c "cmp -s '$installing_board' '$work/board-installing' && cmp -s '$data/VENTREL_DLL.INI' '$work/board-cem'"
 done
+wineserver -k || true
 
 echo "== portable bundles"
 for kind in windows-portable.zip linux-x86_64-portable.tar.gz; do
