@@ -290,6 +290,18 @@ for entry in "${BRANDS[@]}"; do
   wine reg add "$shell_folders" /v "Local AppData" /t REG_EXPAND_SZ /f \
     /d '%USERPROFILE%\AppData\Local' >/dev/null 2>&1
 
+  if [ "$slug" = dremont ]; then
+    before="$(stamp "$brand")"
+    check "msiexec /i again, as a startup script runs it, ends with status 0" \
+      run_now msiexec /i "$msi" /qn
+    check "... and changes nothing" test "$(stamp "$brand")" = "$before"
+    sleep 1  # a later second: the reinstall's Version must be later
+    check "a reinstall with MODEL=200 ends with status 0" \
+      run_now msiexec /i "$msi" /qn MODEL=200 REINSTALL=ALL REINSTALLMODE=vomus
+    check "... keeps 200 for every user" \
+      holds "$program_folder/Provisioning/Provisioning.ini" $'[Provisioning]\r\nMODEL=200\r\n'
+    check "... and raises Active Setup's Version" test "$(stamp "$brand")" != "$before"
+  fi
   cp "$installing_board" "$work/board-installing"
   cp "$data/VENTREL_DLL.INI" "$work/board-cem"
   check "$slug: msiexec /x ends with status 0" run_now msiexec /x "$msi" /qn
