@@ -1,16 +1,19 @@
 ; The Windows installer of one brand. It puts VentrelConf.exe into the brand's product folder under
 ; the programs folder (the 64-bit program on 64-bit Windows, the 32-bit one on 32-bit Windows),
-; lays out the brand's catalogue in the installing user's application data where there is none,
-; and adds a Start-menu shortcut and the Add/Remove Programs entry. It never touches the board
-; file: the driver owns it. scripts/package.sh builds one per brand, defining BRAND, PRODUCT, SLUG,
-; VERSION, EXE64, EXE32, CATALOGUE and OUTFILE, and SIGN (a command signing the file it is given)
-; when the packages are signed.
+; with the per-user step VentrelConfProvision.exe beside it and, in its Provisioning folder, the
+; copy of the brand's catalogue and of the chosen model for every user. It registers the step with
+; Active Setup, which runs it at each user's next logon, and runs it at once for the installing
+; user: it lays out the catalogue where the user has none and writes the model through the
+; program's own writer, never showing a box. It adds a Start-menu shortcut and the Add/Remove
+; Programs entry. scripts/package.sh builds one per brand, defining BRAND, PRODUCT, SLUG, VERSION,
+; EXE64, EXE32, STEP64, STEP32, CATALOGUE and OUTFILE, and SIGN (a command signing the file it is
+; given) when the packages are signed.
 ;
 ;   setup.exe [/S] [/MODEL=200|300|301]
 ;
-; /MODEL sets the board model after installing, through the installed program's silent mode; the
-; installer's exit status is then the program's (0 written, 1 not). Any other code is refused
-; before anything is installed, with status 2.
+; /MODEL chooses the board model for every user; the installer's exit status is then the step's
+; for the installing user (0 written, or left to each user's logon when the installer runs as
+; LocalSystem; 1 not). Any other code is refused before anything is installed, with status 2.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -73,22 +76,20 @@ Section "Program"
   SetOutPath "$INSTDIR"
   ${If} ${RunningX64}
     File "/oname=VentrelConf.exe" "${EXE64}"
+    File "/oname=VentrelConfProvision.exe" "${STEP64}"
   ${Else}
     File "/oname=VentrelConf.exe" "${EXE32}"
+    File "/oname=VentrelConfProvision.exe" "${STEP32}"
   ${EndIf}
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 SectionEnd
 
-; Only where the user has none: a catalogue of theirs, or one an earlier install laid out, stays.
-; The uninstaller removes the one laid out here, and only while it is unchanged.
-Section "Catalogue"
-  SetShellVarContext current
-  StrCpy $0 "$APPDATA\${BRAND}\${PRODUCT}"
-  ${IfNot} ${FileExists} "$0\VentrelConf.ini"
-    SetOutPath "$0"
-    File "/oname=VentrelConf.ini" "${CATALOGUE}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "LaidOutCatalogue" "$0\VentrelConf.ini"
-  ${EndIf}
+; The copy for every user, inside the programs folder, where only administrators may change it.
+; No user's folder is written here: the step does that, as the user (an installer run by a
+; deployment tool as LocalSystem would otherwise lay the catalogue out in LocalSystem's profile).
+Section "Catalogue for every user"
+  SetOutPath "$INSTDIR\Provisioning"
+  File "/oname=VentrelConf.ini" "${CATALOGUE}"
   SetOutPath "$INSTDIR"
 SectionEnd
 
@@ -112,18 +113,24 @@ Section "Add/Remove Programs entry"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
-Section "Board model"
-  ${If} $Model != ""
-    ClearErrors
-    ExecWait '"$INSTDIR\VentrelConf.exe" $Model' $0
-    ${If} ${Errors}
-      DetailPrint "VentrelConf.exe could not be started"
-      SetErrorLevel 1
-    ${Else}
-      DetailPrint "VentrelConf.exe $Model ended with status $0"
-      SetErrorLevel $0
-    ${EndIf}
+; The model for every user (without /MODEL none is kept) and the Active Setup entry, then
+; the step for the installing user. Neither shows a window: a silent install never waits.
+Section "Board model for every user"
+  ClearErrors
+  ExecWait '"$INSTDIR\VentrelConfProvision.exe" /register $Model' $0
+  ${If} ${Errors}
+    StrCpy $0 1
   ${EndIf}
+  DetailPrint "VentrelConfProvision.exe /register $Model ended with status $0"
+  ${If} $0 == 0
+    ClearErrors
+    ExecWait '"$INSTDIR\VentrelConfProvision.exe"' $0
+    ${If} ${Errors}
+      StrCpy $0 1
+    ${EndIf}
+    DetailPrint "VentrelConfProvision.exe, for the installing user, ended with status $0"
+  ${EndIf}
+  SetErrorLevel $0
 SectionEnd
 
 Function un.onInit
@@ -160,6 +167,12 @@ Function un.SameBytes
 FunctionEnd
 
 Section "Uninstall"
+  ; The Active Setup entry and the model for every user; no user's board file.
+  ExecWait '"$INSTDIR\VentrelConfProvision.exe" /unregister'
+  Delete "$INSTDIR\Provisioning\VentrelConf.ini"
+  Delete "$INSTDIR\Provisioning\Provisioning.ini"
+  RMDir "$INSTDIR\Provisioning"
+  Delete "$INSTDIR\VentrelConfProvision.exe"
   Delete "$INSTDIR\VentrelConf.exe"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
@@ -170,10 +183,12 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${BRAND}\VentrelConf.lnk"
   RMDir "$SMPROGRAMS\${BRAND}"
 
-  ; The catalogue goes only if this product laid it out and no one changed it since. Its folders
-  ; go only when empty: the board file, the driver's, keeps them.
-  ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "LaidOutCatalogue"
-  ${If} $R1 != ""
+  ; The uninstalling user's catalogue goes only while it is the one the step laid out, unchanged.
+  ; Its folders go only when empty: the board file, the driver's, keeps them. Other users' files
+  ; are theirs.
+  SetShellVarContext current
+  StrCpy $R1 "$APPDATA\${BRAND}\${PRODUCT}\VentrelConf.ini"
+  ${If} ${FileExists} $R1
     InitPluginsDir
     File "/oname=$PLUGINSDIR\catalogue.ini" "${CATALOGUE}"
     StrCpy $R2 "$PLUGINSDIR\catalogue.ini"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release packages of every brand into dist/: the Windows installer, the Windows and
-# Linux portable bundles, and SHA256SUMS over them. With VENTREL_SIGN_PFX (and
-# VENTREL_SIGN_PASSWORD) naming a code-signing certificate, both Windows programs, the
-# uninstallers and the installers are Authenticode-signed.
+# Builds the release packages of every brand into dist/: the Windows installer, the Windows
+# Installer packages for deployment tools (x64 and x86), the Windows and Linux portable bundles,
+# and SHA256SUMS over them. The brands come from the locator's own table. With VENTREL_SIGN_PFX
+# (and VENTREL_SIGN_PASSWORD) naming a code-signing certificate, the Windows programs, the
+# uninstallers, the installers and the MSI packages are Authenticode-signed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -18,7 +19,7 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux -j2 --target VentrelConf VentrelConfQt ventrel_help_page
 for preset in windows windows-x86; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target VentrelConf
+  cmake --build --preset "$preset" --target VentrelConf VentrelConfProvision
 done
 
 work="$root/build/package"
@@ -29,8 +30,14 @@ mkdir -p "$work/programs" "$dist"
 # What ships is stripped of debug information, then signed: a signature covers the final bytes.
 cp build/windows/VentrelConf.exe "$work/programs/VentrelConf-x64.exe"
 cp build/windows-x86/VentrelConf.exe "$work/programs/VentrelConf-x86.exe"
-x86_64-w64-mingw32-strip --strip-debug "$work/programs/VentrelConf-x64.exe"
-i686-w64-mingw32-strip --strip-debug "$work/programs/VentrelConf-x86.exe"
+cp build/windows/VentrelConfProvision.exe "$work/programs/VentrelConfProvision-x64.exe"
+cp build/windows-x86/VentrelConfProvision.exe "$work/programs/VentrelConfProvision-x86.exe"
+for arch in x64 x86; do
+  strip_tool=x86_64-w64-mingw32-strip
+  [ "$arch" = x86 ] && strip_tool=i686-w64-mingw32-strip
+  "$strip_tool" --strip-debug "$work/programs/VentrelConf-$arch.exe" \
+    "$work/programs/VentrelConfProvision-$arch.exe"
+done
 for file in build/linux/VentrelConf build/linux/VentrelConf-qt.so; do
   strip --strip-debug -o "$work/programs/$(basename "$file")" "$file"
 done
@@ -39,8 +46,10 @@ cp build/linux/VentrelConf.html "$work/programs/"
 sign=()
 if [ -n "${VENTREL_SIGN_PFX:-}" ]; then
   echo "== signing with $VENTREL_SIGN_PFX"
-  packaging/sign.sh "$work/programs/VentrelConf-x64.exe"
-  packaging/sign.sh "$work/programs/VentrelConf-x86.exe"
+  for program in VentrelConf VentrelConfProvision; do
+    packaging/sign.sh "$work/programs/$program-x64.exe"
+    packaging/sign.sh "$work/programs/$program-x86.exe"
+  done
   sign=(-DSIGN="$root/packaging/sign.sh")
 else
   echo "== VENTREL_SIGN_PFX is not set: the packages are NOT signed"
@@ -66,8 +75,16 @@ for entry in "${BRANDS[@]}"; do
 
   makensis -V2 -NOCD -DBRAND="$brand" -DPRODUCT="$product" -DSLUG="$slug" -DVERSION="$version" \
     -DEXE64="$work/programs/VentrelConf-x64.exe" -DEXE32="$work/programs/VentrelConf-x86.exe" \
+    -DSTEP64="$work/programs/VentrelConfProvision-x64.exe" \
+    -DSTEP32="$work/programs/VentrelConfProvision-x86.exe" \
     -DCATALOGUE="$catalogue" -DOUTFILE="$dist/$stem-setup.exe" "${sign[@]}" \
     packaging/installer.nsi
+
+  for arch in x64 x86; do
+    packaging/msi.sh "$slug" "$brand" "$product" "$version" "$arch" \
+      "$work/programs/VentrelConf-$arch.exe" "$work/programs/VentrelConfProvision-$arch.exe" \
+      "$catalogue" "$dist/$stem-$arch.msi"
+  done
 
   # Windows: the 32-bit program, which runs on every Windows, beside the product folder.
   stage="$work/$slug/windows"

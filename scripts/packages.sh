@@ -15,8 +15,9 @@ RELIABILITY_PACKAGES=(strace)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
                   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
                   googletest wine wine64 wine32:i386 xvfb xauth locales)
-# Release packages: the installer compiler, the Authenticode signer, and openssl and unzip for the
-# test (a throwaway certificate, the Windows bundle unpacked).
-PACKAGE_PACKAGES=(nsis osslsigncode openssl unzip)
+# Release packages: the installer compiler, the Windows Installer package builder (wixl, with
+# msitools to read a package back), the Authenticode signer, and openssl and unzip for the test (a
+# throwaway certificate, the Windows bundle unpacked).
+PACKAGE_PACKAGES=(nsis wixl msitools osslsigncode openssl unzip)
 BENCH_PACKAGES=(python3 crudini g++ xvfb time)
 SCREENSHOT_PACKAGES=(qt6-qpa-plugins xvfb xdotool x11-utils imagemagick openbox)

@@ -2,8 +2,10 @@
 # The release packages as their users meet them: built and signed with a throwaway certificate,
 # checksums and signatures verified, the Dremont installer run under Wine as an administrator
 # and a deployment tool would (a refused /MODEL, a silent install that sets the model, the
-# program started by hand, a reinstall, quiet uninstalls), on 64-bit and on 32-bit Windows, and
-# the portable bundles unpacked and run. Needs an X server (scripts/test.sh starts one).
+# program started by hand, a reinstall, quiet uninstalls), on 64-bit and on 32-bit Windows; every
+# brand's MSI package installed with msiexec as a deployment tool would, the per-user step run as
+# Active Setup runs it at three users' logons, an upgrade and the uninstall; and the portable
+# bundles unpacked and run. Needs an X server (scripts/test.sh starts one).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
@@ -34,17 +36,21 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/s
   -passout pass:throwaway
 VENTREL_SIGN_PFX="$work/sign.pfx" VENTREL_SIGN_PASSWORD=throwaway scripts/package.sh >"$work/package.log"
 version="$(sed -n 's/^project(VentrelConf VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+source packaging/brands.sh
+check "the brands are the locator's three" test "${#BRANDS[@]}" -eq 3
 expected=(SHA256SUMS)
-for slug in dremont marvello celdrin-imaging; do
+for entry in "${BRANDS[@]}"; do
+  slug="${entry%%|*}"
   expected+=("VentrelConf-$version-$slug-setup.exe" "VentrelConf-$version-$slug-windows-portable.zip"
-             "VentrelConf-$version-$slug-linux-x86_64-portable.tar.gz")
+             "VentrelConf-$version-$slug-linux-x86_64-portable.tar.gz"
+             "VentrelConf-$version-$slug-x64.msi" "VentrelConf-$version-$slug-x86.msi")
 done
-check "dist/ holds exactly the ten files" \
+check "dist/ holds exactly the ${#expected[@]} files" \
   test "$(ls dist | sort)" = "$(printf '%s\n' "${expected[@]}" | sort)"
 check "SHA256SUMS verifies" bash -c 'cd dist && sha256sum --quiet -c SHA256SUMS'
 signed() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
-for file in dist/*-setup.exe build/package/programs/VentrelConf-x64.exe \
-  build/package/programs/VentrelConf-x86.exe; do
+for file in dist/*-setup.exe dist/*.msi build/package/programs/VentrelConf*-x64.exe \
+  build/package/programs/VentrelConf*-x86.exe; do
   check "signed: $(basename "$file")" signed "$file"
 done
 
@@ -62,7 +68,8 @@ new_windows() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   local appdata
   appdata="$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')"
-  data="$(winepath -u "$appdata" 2>/dev/null)/Dremont/Zorvik - LAN PANORAMIC"
+  appdata_root="$(winepath -u "$appdata" 2>/dev/null)"  # the installing user's
+  data="$appdata_root/Dremont/Zorvik - LAN PANORAMIC"
   program_folder="$WINEPREFIX/drive_c/Program Files/Dremont/Zorvik - LAN PANORAMIC"
   shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Dremont/VentrelConf.lnk"
   mkdir -p "$data"
@@ -79,6 +86,12 @@ run() {
   return "$status"
 }
 entry() { wine reg query "$key" /v "$1" /reg:64 2>/dev/null | tr -d '\r' | grep -q "$2"; }
+# value KEY NAME PATTERN: the registry value matches the pattern (after its type)
+value() {
+  wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | grep -q "REG_[A-Z_]*[[:space:]]*$3"
+}
+no_key() { ! wine reg query "$1" /reg:64 >/dev/null 2>&1; }
+active_setup() { echo "HKLM\\SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\VentrelConf $1"; }
 uninstall() { run "$program_folder/Uninstall.exe" /S; }
 
 # The installers are 32-bit programs, whichever Windows they install on.
@@ -95,6 +108,12 @@ check "... nor a catalogue laid out" test ! -e "$data/VentrelConf.ini"
 check "silent install with /MODEL=301 ends with status 0" run "$setup" /S /MODEL=301
 check "the 64-bit program is installed" same "$program_folder/VentrelConf.exe" \
   build/package/programs/VentrelConf-x64.exe
+check "... with the per-user step beside it" same "$program_folder/VentrelConfProvision.exe" \
+  build/package/programs/VentrelConfProvision-x64.exe
+check "... and the model for every user" \
+  holds "$program_folder/Provisioning/Provisioning.ini" $'[Provisioning]\r\nMODEL=301\r\n'
+check "Active Setup runs the step at each logon" \
+  value "$(active_setup Dremont)" StubPath '".*VentrelConfProvision.exe"'
 check "the board file changed only in TYPE and TYPE_SUB" board_is "$board_301"
 check "the catalogue is laid out" same "$data/VentrelConf.ini" build/package/dremont/VentrelConf.ini
 check "a Start-menu shortcut" test -f "$shortcut"
@@ -123,6 +142,7 @@ check "the quiet uninstall ends with status 0" run "$quiet" /S
 check "... removes the program and its folder" test ! -e "$program_folder"
 check "... the shortcut" test ! -e "$shortcut"
 check "... the entry" bash -c "! wine reg query '$key' /reg:64 >/dev/null 2>&1"
+check "... the Active Setup entry" no_key "$(active_setup Dremont)"
 check "... and the catalogue it laid out, unchanged" test ! -e "$data/VentrelConf.ini"
 check "... never the board file" same "$data/VENTREL_DLL.INI" "$work/board-before-uninstall"
 
@@ -145,6 +165,154 @@ check "the quiet uninstall removes the program" test ! -e "$program_folder"
 else
   ventrel_without_wine32 "the installers' runs (NSIS installers are 32-bit programs)"
 fi
+
+echo "== the MSI packages on 64-bit Windows, installed as a deployment tool installs them"
+# Active Setup as Windows runs it at a logon; Wine has no logon of its own.
+x86_64-w64-mingw32-g++-posix -O1 -static -o "$work/active_setup.exe" tests/package/active_setup.cpp
+new_windows win64
+# msiexec and the logon wait for all they start, so nothing needs waiting for the server's end, and
+# a server kept running saves starting one for each of the many short programs below.
+wineserver -w
+wineserver -p
+run_now() {
+  local status=0
+  timeout 120 wine "$@" >/dev/null 2>&1 || status=$?
+  return "$status"
+}
+shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+# become USER BRAND PRODUCT: the next logon is USER's: a profile of their own (its folders there,
+# as Windows makes them for a new user) and no record yet of any step run for them. A real second
+# account Wine cannot make; its profile and its hive's record are what the step sees of one.
+become() {
+  local profile="$WINEPREFIX/drive_c/users/$1"
+  mkdir -p "$profile/AppData/Roaming" "$profile/AppData/Local"
+  wine reg add "$shell_folders" /v AppData /t REG_EXPAND_SZ /f \
+    /d "C:\\users\\$1\\AppData\\Roaming" >/dev/null 2>&1
+  wine reg add "$shell_folders" /v "Local AppData" /t REG_EXPAND_SZ /f \
+    /d "C:\\users\\$1\\AppData\\Local" >/dev/null 2>&1
+  wine reg delete "$(active_setup "$2" | sed 's/^HKLM/HKCU/')" /f >/dev/null 2>&1 || true
+  data="$profile/AppData/Roaming/$2/$3"
+  user_log="$profile/AppData/Local/VentrelConf/Provisioning.log"
+}
+logon() { run_now "$work/active_setup.exe" "VentrelConf $1"; }
+stamp() {  # stamp BRAND: the Version of the brand's Active Setup entry
+  wine reg query "$(active_setup "$1")" /v Version /reg:64 2>/dev/null | tr -d '\r' |
+    sed -n 's/.*REG_SZ[[:space:]]*\([0-9,]*\)$/\1/p'
+}
+msi_version_older="1.1.0.0"
+for entry in "${BRANDS[@]}"; do
+  IFS='|' read -r slug brand product _ <<<"$entry"
+  msi="$root/dist/VentrelConf-$version-$slug-x64.msi"
+  program_folder="$WINEPREFIX/drive_c/Program Files/$brand/$product"
+  data="$appdata_root/$brand/$product"
+  mkdir -p "$data"
+  printf '%s' "$board_before" >"$data/VENTREL_DLL.INI"
+  status=0
+  run_now msiexec /i "$msi" /qn MODEL=250 || status=$?
+  check "$slug: MODEL=250 is refused with a non-zero status" test "$status" -ne 0
+  check "$slug: ... before anything is installed" test ! -e "$WINEPREFIX/drive_c/Program Files/$brand"
+  check "$slug: ... and the board file is untouched" board_is "$board_before"
+
+  if [ "$slug" = dremont ]; then
+    status=0
+    run_now msiexec /i "${msi%-x64.msi}-x86.msi" /qn MODEL=301 || status=$?
+    check "the x86 package is refused on 64-bit Windows" test "$status" -ne 0
+    check "... before anything is installed" test ! -e "$WINEPREFIX/drive_c/Program Files/$brand"
+    packaging/msi.sh "$slug" "$brand" "$product" "$msi_version_older" x64 \
+      build/package/programs/VentrelConf-x64.exe build/package/programs/VentrelConfProvision-x64.exe \
+      "build/package/$slug/VentrelConf.ini" "$work/older.msi"
+    check "an older version installs with MODEL=300" run_now msiexec /i "$work/older.msi" /qn MODEL=300
+    check "... and sets 300" board_is "${board_301/TYPE_SUB=301/TYPE_SUB=300}"
+    check "... and registers the step" test -n "$(stamp "$brand")"
+    older_code="$(msiinfo export "$work/older.msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')"
+    older_stamp="$(stamp "$brand")"
+    sleep 1  # a later second: the upgrade's Version must still be later
+  fi
+
+  check "$slug: /qn MODEL=301 ends with status 0" \
+    run_now msiexec /i "$msi" /qn MODEL=301 /l*v "$(winepath -w "$work/$slug.log" 2>/dev/null)"
+  check "$slug: ... and logs our own steps" grep -aq "ProvisionInstallingUser" "$work/$slug.log"
+  check "$slug: the 64-bit program is installed" same "$program_folder/VentrelConf.exe" \
+    build/package/programs/VentrelConf-x64.exe
+  check "$slug: ... with the per-user step beside it" \
+    same "$program_folder/VentrelConfProvision.exe" build/package/programs/VentrelConfProvision-x64.exe
+  check "$slug: ... the catalogue for every user, in the programs folder" \
+    same "$program_folder/Provisioning/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
+  check "$slug: ... and the model" \
+    holds "$program_folder/Provisioning/Provisioning.ini" $'[Provisioning]\r\nMODEL=301\r\n'
+  check "$slug: the installing user's board file changed only in TYPE and TYPE_SUB" \
+    board_is "$board_301"
+  check "$slug: ... their catalogue is laid out at once" \
+    same "$data/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
+  code="$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')"
+  arp="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
+  for pair in "DisplayName VentrelConf ($brand $product)" "DisplayVersion $version" \
+    "Publisher $brand"; do
+    check "$slug: Add/Remove Programs: $pair" value "$arp" "${pair%% *}" "${pair#* }"
+  done
+  check "$slug: Active Setup runs the step at each logon" value "$(active_setup "$brand")" \
+    StubPath "\"C:\\\\Program Files\\\\$brand\\\\$product\\\\VentrelConfProvision.exe\""
+  if [ "$slug" = dremont ]; then
+    check "the upgrade replaced the older version" no_key "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$older_code"
+    check "... and raised Active Setup's Version" \
+      test "$(printf '%s\n' "$older_stamp" "$(stamp "$brand")" | sort -t, -n -k1,1 -k2,2 -k3,3 -k4,4 |
+        tail -1)" = "$(stamp "$brand")" -a "$(stamp "$brand")" != "$older_stamp"
+  fi
+  installing_board="$data/VENTREL_DLL.INI"
+
+  become ana "$brand" "$product"
+  mkdir -p "$data"
+  printf '%s' "$board_before" >"$data/VENTREL_DLL.INI"
+  check "$slug: a user with a board file logs on: the step ends by itself with status 0" logon "$brand"
+  check "$slug: ... the board file changed only in TYPE and TYPE_SUB" board_is "$board_301"
+  check "$slug: ... the catalogue is laid out" same "$data/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
+  check "$slug: ... and the step logged into the user's local application data" \
+    grep -q "wrote the model into" "$user_log"
+  status=0
+  logon "$brand" || status=$?
+  check "$slug: ... at the next logon the step does not run again" test "$status" -eq 125
+  become bea "$brand" "$product"
+  check "$slug: a new user without a data folder logs on: status 0" logon "$brand"
+  check "$slug: ... their board file holds just the model" \
+    holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE_SUB=301\r\nTYPE=300\r\n'
+  check "$slug: ... and the catalogue" same "$data/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
+  become cem "$brand" "$product"
+  mkdir -p "$data"
+  printf '[BOARD]\r\nTYPE=200\r\n' >"$data/VENTREL_DLL.INI"
+  printf '[Ventrel3DV2]\r\nDISPLAY=Our own name\r\n' >"$data/VentrelConf.ini"
+  cp "$data/VentrelConf.ini" "$work/own-catalogue"
+  check "$slug: a user with a catalogue of their own logs on: status 0" logon "$brand"
+  check "$slug: ... their catalogue stays" same "$data/VentrelConf.ini" "$work/own-catalogue"
+  check "$slug: ... and they get the model" holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n'
+  # The installing user again, as Windows sets their folders.
+  wine reg add "$shell_folders" /v AppData /t REG_EXPAND_SZ /f \
+    /d '%USERPROFILE%\AppData\Roaming' >/dev/null 2>&1
+  wine reg add "$shell_folders" /v "Local AppData" /t REG_EXPAND_SZ /f \
+    /d '%USERPROFILE%\AppData\Local' >/dev/null 2>&1
+
+  if [ "$slug" = dremont ]; then
+    before="$(stamp "$brand")"
+    check "msiexec /i again, as a startup script runs it, ends with status 0" \
+      run_now msiexec /i "$msi" /qn
+    check "... and changes nothing" test "$(stamp "$brand")" = "$before"
+    sleep 1  # a later second: the reinstall's Version must be later
+    check "a reinstall with MODEL=200 ends with status 0" \
+      run_now msiexec /i "$msi" /qn MODEL=200 REINSTALL=ALL REINSTALLMODE=vomus
+    check "... keeps 200 for every user" \
+      holds "$program_folder/Provisioning/Provisioning.ini" $'[Provisioning]\r\nMODEL=200\r\n'
+    check "... and raises Active Setup's Version" test "$(stamp "$brand")" != "$before"
+  fi
+  cp "$installing_board" "$work/board-installing"
+  cp "$data/VENTREL_DLL.INI" "$work/board-cem"
+  check "$slug: msiexec /x ends with status 0" run_now msiexec /x "$msi" /qn
+  check "$slug: ... removes the program and its folders" \
+    test ! -e "$WINEPREFIX/drive_c/Program Files/$brand"
+  check "$slug: ... the Active Setup entry" no_key "$(active_setup "$brand")"
+  check "$slug: ... the Add/Remove Programs entry" no_key "$arp"
+  check "$slug: ... and leaves every board file byte for byte" \
+    bash -c "cmp -s '$installing_board' '$work/board-installing' && cmp -s '$data/VENTREL_DLL.INI' '$work/board-cem'"
+done
+wineserver -k || true
 
 echo "== portable bundles"
 for kind in windows-portable.zip linux-x86_64-portable.tar.gz; do

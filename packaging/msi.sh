@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the Windows Installer package of one brand and architecture with wixl, from
+# packaging/installer.wxs, and signs it when VENTREL_SIGN_PFX names a certificate. Called by
+# scripts/package.sh for each brand, and by the package test for an older version to upgrade from.
+#
+#   packaging/msi.sh SLUG BRAND PRODUCT VERSION ARCH(x64|x86) EXE STEP CATALOGUE OUTFILE
+set -euo pipefail
+[ $# -eq 9 ] || { sed -n 's/^#   //p' "$0" >&2; exit 2; }
+slug="$1" brand="$2" product="$3" version="$4" arch="$5" exe="$6" step="$7" catalogue="$8" out="$9"
+here="$(cd "$(dirname "$0")" && pwd)"
+
+# The same GUID for the same brand, architecture and name, build after build: Windows Installer
+# tells a product's upgrades and components by them. From a hash, as name-based UUIDs are.
+guid() {
+  local hex
+  hex="$(printf 'VentrelConf %s %s %s' "$slug" "$arch" "$1" | sha1sum | cut -c1-32)"
+  printf '%s-%s-5%s-%x%s-%s' "${hex:0:8}" "${hex:8:4}" "${hex:13:3}" \
+    $(( (16#${hex:16:1} & 3) | 8 )) "${hex:17:3}" "${hex:20:12}" | tr '[:lower:]' '[:upper:]'
+}
+
+# wixl finds sources by names relative to the folder it runs in (absolute ones it does not find).
+stage="$(mktemp -d)"
+trap 'rm -rf "$stage"' EXIT
+cp "$exe" "$stage/program.exe"
+cp "$step" "$stage/step.exe"
+cp "$catalogue" "$stage/catalogue.ini"
+out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
+cd "$stage"
+wixl -a "$arch" -o "$out" -D Brand="$brand" -D Product="$product" -D Slug="$slug" \
+  -D Version="$version" -D Arch="$arch" -D UpgradeCode="$(guid upgrade)" \
+  -D GuidProgram="$(guid program)" -D GuidStep="$(guid step)" \
+  -D GuidCatalogue="$(guid catalogue)" -D GuidStartMenu="$(guid start-menu)" \
+  -D GuidBrandFolder="$(guid brand-folder)" \
+  -D Exe=program.exe -D Step=step.exe -D Catalogue=catalogue.ini "$here/installer.wxs"
+if [ -n "${VENTREL_SIGN_PFX:-}" ]; then
+  "$here/sign.sh" "$out"
+fi
