@@ -1,6 +1,7 @@
 // The least a durable replacement of a file costs: read it, write it to a temporary file beside it,
 // flush that to disk, rename it over the original and flush the folder. Whatever silent mode takes
-// beyond this is its own work, not the price of writing safely.
+// beyond this is its own work, not the price of writing safely. Any size: the buffer's pages are
+// mapped in one call, since faulting in a big one page by page would cost more than the read.
 //   ventrel_durable_write FILE
 #define _GNU_SOURCE
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,9 +38,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const size_t size = (size_t)info.st_size;
-  char* content = malloc(size + 1);
+  char* content = mmap(NULL, size + 1, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (content == MAP_FAILED) {
+    return 1;
+  }
   size_t got = 0;
-  while (content != NULL && got < size) {
+  while (got < size) {
     const ssize_t n = read(in, content + got, size - got);
     if (n <= 0) {
       return 1;
@@ -49,7 +55,7 @@ int main(int argc, char** argv) {
 
   char temp[PATH_MAX];
   char folder[PATH_MAX];
-  if (content == NULL || snprintf(temp, sizeof temp, "%s.XXXXXX", path) >= (int)sizeof temp) {
+  if (snprintf(temp, sizeof temp, "%s.XXXXXX", path) >= (int)sizeof temp) {
     return 1;
   }
   const int out = mkostemp(temp, O_CLOEXEC);
@@ -63,6 +69,6 @@ int main(int argc, char** argv) {
   if (dir < 0 || fsync(dir) != 0) {
     return 1;
   }
-  free(content);
+  munmap(content, size + 1);
   return 0;
 }
