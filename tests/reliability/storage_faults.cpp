@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -366,6 +367,51 @@ void ReplacedWhileRead(const Options& options, Group& group, std::mt19937& rando
   RemoveTree(layout.base);
 }
 
+// A driver that rewrites the whole file from its own memory, without a pause, all through the
+// runs. A write may win a moment between its rewrites, or give up, saying why; the driver's last
+// content stands at the end, as it would without us.
+void RewrittenWithoutPause(const Options& options, Group& group) {
+  const int runs = options.full ? 40 : 6;
+  const std::string original = DriverBoard(64 << 10);
+  const Layout layout(options, "rewritten-without-pause", original);
+  const std::string staged = layout.data + "/driver.new";
+  std::atomic<bool> stop{false};
+  int rewrites = 0;
+  std::thread driver([&] {
+    while (!stop) {
+      WriteFile(staged, BoardState(original, 300, 300, ++rewrites));
+      ::rename(staged.c_str(), layout.board.c_str());
+    }
+  });
+  int gave_up = 0;
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 1; i <= runs; ++i) {
+    const std::string what = "rewritten without a pause " + std::to_string(i);
+    ++group.tally.cases;
+    ++group.tally.faults;
+    const RunOutcome outcome = layout.Run({"301"});
+    if (group.CheckRun(what, outcome)) {
+      gave_up += outcome.exit_status == 1 ? 1 : 0;
+      group.Expect(outcome.exit_status == 0
+                       ? outcome.err.empty()
+                       : outcome.err == WriteFailedMessage(layout.board, kKeptChanging),
+                   what, "exit status " + std::to_string(outcome.exit_status) + ": " + outcome.err);
+    }
+  }
+  stop = true;
+  driver.join();
+  group.CheckFile("rewritten without a pause, the driver's last", layout.board,
+                  {BoardState(original, 300, 300, rewrites)});
+  group.Expect(ListFolder(layout.data) == "VENTREL_DLL.INI VentrelConf.ini",
+               "rewritten without a pause", ListFolder(layout.data));
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::printf(
+      "  rewritten without a pause: %d of %d writes gave up against %d rewrites (%lld ms)\n",
+      gave_up, runs, rewrites, static_cast<long long>(took.count()));
+  RemoveTree(layout.base);
+}
+
 }  // namespace
 
 void RunStorageFaults(const Options& options, Group& group, std::mt19937& random) {
@@ -380,6 +426,7 @@ void RunStorageFaults(const Options& options, Group& group, std::mt19937& random
   DiskFullSizeLimit(options, group, board);
   FatStick(options, group, board);
   ReplacedWhileRead(options, group, random);
+  RewrittenWithoutPause(options, group);
 }
 
 }  // namespace ventrel::reliability
