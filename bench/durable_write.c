@@ -1,7 +1,7 @@
 // The least a durable replacement of a file costs: read it, write it to a temporary file beside it,
 // flush that to disk, rename it over the original and flush the folder. Whatever silent mode takes
-// beyond this is its own work, not the price of writing safely. Any size: the buffer's pages are
-// mapped in one call, since faulting in a big one page by page would cost more than the read.
+// beyond this is its own work, not the price of writing safely. The same for a file of any size:
+// a big one is read whole, as an edit must hold it.
 //   ventrel_durable_write FILE
 #define _GNU_SOURCE
 #include <fcntl.h>
@@ -10,7 +10,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,13 +37,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const size_t size = (size_t)info.st_size;
-  char* content = mmap(NULL, size + 1, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-  if (content == MAP_FAILED) {
-    return 1;
-  }
+  char* content = malloc(size + 1);
   size_t got = 0;
-  while (got < size) {
+  while (content != NULL && got < size) {
     const ssize_t n = read(in, content + got, size - got);
     if (n <= 0) {
       return 1;
@@ -55,7 +50,7 @@ int main(int argc, char** argv) {
 
   char temp[PATH_MAX];
   char folder[PATH_MAX];
-  if (snprintf(temp, sizeof temp, "%s.XXXXXX", path) >= (int)sizeof temp) {
+  if (content == NULL || snprintf(temp, sizeof temp, "%s.XXXXXX", path) >= (int)sizeof temp) {
     return 1;
   }
   const int out = mkostemp(temp, O_CLOEXEC);
@@ -69,6 +64,6 @@ int main(int argc, char** argv) {
   if (dir < 0 || fsync(dir) != 0) {
     return 1;
   }
-  munmap(content, size + 1);
+  free(content);
   return 0;
 }

@@ -278,8 +278,8 @@ def report_small(args, samples):
 
 def report_big(args, floor, results, memory):
     print(f"\nOne edit of a big board file against the atomic floor of it (best of {args.big_runs} "
-          f"each, interleaved; /bin/true's {ms(floor):.3f} ms subtracted per MB). dd conv=fsync\n"
-          f"copies in place (no temporary, no rename, no folder flush): information, no limit.")
+          f"each, interleaved;\n/bin/true's {ms(floor):.3f} ms subtracted per MB). dd conv=fsync "
+          f"copies in place (no temporary, no\nrename, no folder flush): shown, with no limit.")
     print(f"  {'size':>8} {'bytes':>10} {'ms':>9} {'floor ms':>9} {'/ floor':>8} {'dd ms':>9} "
           f"{'/ dd':>6} {'ms per MB':>10}")
     per_mb = []
