@@ -1,6 +1,7 @@
 // The least a durable replacement of a file costs: read it, write it to a temporary file beside it,
 // flush that to disk, rename it over the original and flush the folder. Whatever silent mode takes
-// beyond this is its own work, not the price of writing safely.
+// beyond this is its own work, not the price of writing safely. The same for a file of any size:
+// a big one is read whole, as an edit must hold it.
 //   ventrel_durable_write FILE
 #define _GNU_SOURCE
 #include <fcntl.h>

@@ -7,8 +7,8 @@ TEST_PACKAGES=(clang-format qt6-qpa-plugins xvfb xdotool x11-utils binutils)
 # clang's libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # strace shows the system calls of a write: files created exclusively, nothing outside the data
-# folder.
-RELIABILITY_PACKAGES=(strace)
+# folder. fusefat and dosfstools give a FAT32 stick without the kernel's vfat driver.
+RELIABILITY_PACKAGES=(strace fusefat dosfstools)
 # The Windows programs, 64-bit and 32-bit: MinGW-w64 (posix threads) for both, GoogleTest's
 # sources, Wine for both (wine32 comes from the i386 architecture), a virtual screen, and the
 # Japanese locale's sources, from which Wine's code page 932 comes.

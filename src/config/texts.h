@@ -23,5 +23,6 @@ inline constexpr std::string_view kWriteFailedHeldOpen = "Another program holds 
 inline constexpr std::string_view kWriteFailedNoPermission =
     "You do not have permission to change it or its folder.";
 inline constexpr std::string_view kWriteFailedDiskFull = "The disk is full.";
+inline constexpr std::string_view kWriteFailedKeptChanging = "Another program kept changing it.";
 
 }  // namespace ventrel::texts

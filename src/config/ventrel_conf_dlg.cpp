@@ -17,6 +17,8 @@ std::string InDataFolder(const std::string& folder, std::string_view name) {
   return folder + kPathSeparator + std::string(name);
 }
 
+}  // namespace
+
 std::string WriteFailedMessage(const std::string& path, WriteFailure failure) {
   std::string message = FillInMessage(texts::kWriteFailed, path);
   switch (failure) {
@@ -26,14 +28,14 @@ std::string WriteFailedMessage(const std::string& path, WriteFailure failure) {
       return message + " " + std::string(texts::kWriteFailedNoPermission);
     case WriteFailure::kDiskFull:
       return message + " " + std::string(texts::kWriteFailedDiskFull);
+    case WriteFailure::kKeptChanging:
+      return message + " " + std::string(texts::kWriteFailedKeptChanging);
     case WriteFailure::kNone:
     case WriteFailure::kOther:
       break;
   }
   return message;
 }
-
-}  // namespace
 
 CVentrelConfDlg::CVentrelConfDlg() {
   std::string data_folder;

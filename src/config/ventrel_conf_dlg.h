@@ -8,6 +8,7 @@
 
 #include "config/config_context.h"
 #include "config/model_code.h"
+#include "utility/store/file_store.h"
 
 namespace ventrel {
 
@@ -15,6 +16,10 @@ struct DisplayEntry {
   std::string text;
   ModelCode code;
 };
+
+// "Error: the file ... could not be written!", followed by the reason when there is one the user
+// can act upon.
+std::string WriteFailedMessage(const std::string& path, WriteFailure failure);
 
 class CVentrelConfDlg {
  public:

@@ -1,13 +1,16 @@
 // Storage that fails the program: a read-only board file or folder, a folder where the file should
 // be, a full disk, a file that cannot be read, a board file replaced while it is read. Each refused
-// write gives the message, leaves the original untouched and leaves no stray file.
+// write gives the message, leaves the original untouched and leaves no stray file. And storage that
+// must not fail it: a FAT32 stick, which keeps no Unix owners or modes.
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -245,6 +248,81 @@ void DiskFullSizeLimit(const Options& options, Group& group, const std::string& 
   RemoveTree(layout.base);
 }
 
+bool RunsToTheEnd(const std::vector<std::string>& argv) {
+  RunRequest request;
+  request.argv = argv;
+  const RunOutcome outcome = Run(request);
+  return outcome.started && outcome.exit_status == 0;
+}
+
+// A technician's USB stick: a FAT32 image mounted through FUSE (as on desktops, and where the
+// kernel has no vfat driver), with the program and its product folder copied onto it. FAT keeps no
+// Unix owners or modes, so the replacement is given none, and needs none.
+void FatStick(const Options& options, Group& group) {
+  const std::string what = "FAT32 stick (fusefat)";
+  // fusefat writes slowly (4 KiB at a time without big_writes): a small board file will do.
+  const std::string board = DriverBoard(64 << 10);
+  const std::string mkfs = "/usr/sbin/mkfs.vfat";
+  const std::string fsck = "/usr/sbin/fsck.vfat";
+  const std::string fusefat = "/usr/bin/fusefat";
+  if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+    group.Skip(what, "no /dev/fuse");
+    return;
+  }
+  if (::access(mkfs.c_str(), X_OK) != 0 || ::access(fusefat.c_str(), X_OK) != 0) {
+    group.Skip(what, "fusefat or dosfstools is not installed");
+    return;
+  }
+  const std::string image = options.work + "/stick.img";
+  const std::string mount_point = options.work + "/stick";
+  MakeFolders(mount_point);
+  WriteFile(image, "");
+  std::error_code error;
+  std::filesystem::resize_file(image, 64 << 20, error);
+  if (error || !RunsToTheEnd({mkfs, "-F", "32", "-n", "STICK", image})) {
+    group.Fail(what, "cannot make the FAT32 image");
+    return;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const bool ran = InMountNamespace(group, [&](Group& inner) {
+    if (!RunsToTheEnd({fusefat, "-o", "rw+,big_writes", image, mount_point})) {
+      inner.Fail(what, "cannot mount");
+      return;
+    }
+    Options on_stick = options;
+    on_stick.work = mount_point;
+    const Layout layout(on_stick, "VentrelConf", board);
+    const std::string after_301 = BoardAfter(board, 301);
+    for (const auto& [model, expected] :
+         {std::pair{301, after_301}, std::pair{200, BoardState(board, 200, 301)}}) {
+      const std::string run_what = what + ", model " + std::to_string(model);
+      ++inner.tally.cases;
+      const RunOutcome outcome = layout.Run({std::to_string(model)});
+      if (inner.CheckRun(run_what, outcome)) {
+        inner.Expect(outcome.exit_status == 0 && outcome.err.empty(), run_what,
+                     "exit status " + std::to_string(outcome.exit_status) + ": " + outcome.err);
+      }
+      inner.CheckFile(run_what, layout.board, {expected});
+      inner.Expect(ListFolder(layout.data) == "VENTREL_DLL.INI VentrelConf.ini", run_what,
+                   ListFolder(layout.data));
+    }
+    inner.Expect(::umount2(mount_point.c_str(), 0) == 0, what, "cannot unmount");
+  });
+  if (!ran) {
+    group.Skip(what, "no mount namespace (needs root)");
+  } else {
+    if (::access(fsck.c_str(), X_OK) == 0) {
+      group.Expect(RunsToTheEnd({fsck, "-n", image}), what, "the file system is damaged");
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    std::printf("  FAT32 stick: two writes on fusefat (%lld ms with the copy of the program)\n",
+                static_cast<long long>(took.count()));
+  }
+  ::unlink(image.c_str());
+  RemoveTree(mount_point);
+}
+
 // The driver (which takes no lock) replaces the file once, at a random moment of the run. Either
 // its content gets our edit (read again), or it came after our write; its content is never lost.
 void ReplacedWhileRead(const Options& options, Group& group, std::mt19937& random) {
@@ -298,6 +376,51 @@ void ReplacedWhileRead(const Options& options, Group& group, std::mt19937& rando
   RemoveTree(layout.base);
 }
 
+// A driver that rewrites the whole file from its own memory, without a pause, all through the
+// runs. A write may win a moment between its rewrites, or give up, saying why; the driver's last
+// content stands at the end, as it would without us.
+void RewrittenWithoutPause(const Options& options, Group& group) {
+  const int runs = options.full ? 40 : 6;
+  const std::string original = DriverBoard(64 << 10);
+  const Layout layout(options, "rewritten-without-pause", original);
+  const std::string staged = layout.data + "/driver.new";
+  std::atomic<bool> stop{false};
+  int rewrites = 0;
+  std::thread driver([&] {
+    while (!stop) {
+      WriteFile(staged, BoardState(original, 300, 300, ++rewrites));
+      ::rename(staged.c_str(), layout.board.c_str());
+    }
+  });
+  int gave_up = 0;
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 1; i <= runs; ++i) {
+    const std::string what = "rewritten without a pause " + std::to_string(i);
+    ++group.tally.cases;
+    ++group.tally.faults;
+    const RunOutcome outcome = layout.Run({"301"});
+    if (group.CheckRun(what, outcome)) {
+      gave_up += outcome.exit_status == 1 ? 1 : 0;
+      group.Expect(outcome.exit_status == 0
+                       ? outcome.err.empty()
+                       : outcome.err == WriteFailedMessage(layout.board, kKeptChanging),
+                   what, "exit status " + std::to_string(outcome.exit_status) + ": " + outcome.err);
+    }
+  }
+  stop = true;
+  driver.join();
+  group.CheckFile("rewritten without a pause, the driver's last", layout.board,
+                  {BoardState(original, 300, 300, rewrites)});
+  group.Expect(ListFolder(layout.data) == "VENTREL_DLL.INI VentrelConf.ini",
+               "rewritten without a pause", ListFolder(layout.data));
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::printf(
+      "  rewritten without a pause: %d of %d writes gave up against %d rewrites (%lld ms)\n",
+      gave_up, runs, rewrites, static_cast<long long>(took.count()));
+  RemoveTree(layout.base);
+}
+
 }  // namespace
 
 void RunStorageFaults(const Options& options, Group& group, std::mt19937& random) {
@@ -310,7 +433,9 @@ void RunStorageFaults(const Options& options, Group& group, std::mt19937& random
   FolderInPlaceOfFile(options, group, board);
   DiskFullTmpfs(options, group, board);
   DiskFullSizeLimit(options, group, board);
+  FatStick(options, group);
   ReplacedWhileRead(options, group, random);
+  RewrittenWithoutPause(options, group);
 }
 
 }  // namespace ventrel::reliability

@@ -110,6 +110,7 @@ struct Layout {
 inline constexpr std::string_view kNoPermission =
     "You do not have permission to change it or its folder.";
 inline constexpr std::string_view kDiskFull = "The disk is full.";
+inline constexpr std::string_view kKeptChanging = "Another program kept changing it.";
 std::string WriteFailedMessage(const std::string& board, std::string_view reason = {});
 
 // The temporary files of ours in a folder.

@@ -261,10 +261,11 @@ TEST(FileStoreTest, FileThatKeepsBeingReplacedIsLeftToItsWriter) {
   const std::string board = dir.Path("board.ini");
   test::WriteFile(board, "old\n");
   int calls = 0;
-  EXPECT_FALSE(UpdateWholeFile(board, [&](std::string& c) {
+  const WriteResult result = UpdateWholeFile(board, [&](std::string& c) {
     DriverReplaces(dir, board, "driver " + std::to_string(++calls) + "\n");
     return Append(c, "ours\n");
-  }));
+  });
+  EXPECT_EQ(result.failure, WriteFailure::kKeptChanging);
   EXPECT_GT(calls, 1);
   EXPECT_EQ(test::ReadFile(board), "driver " + std::to_string(calls) + "\n");
   EXPECT_EQ(test::ListFolder(dir.path()), "board.ini");

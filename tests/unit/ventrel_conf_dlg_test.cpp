@@ -220,6 +220,27 @@ TEST_F(ConfigTest, SetModelReportsAFailedWrite) {
   EXPECT_EQ(test::ReadFile(Board()), board);
 }
 
+// Every reason the store can give, in the words the user reads; none where there is nothing the
+// user could act upon.
+TEST(WriteFailedMessageTest, AddsTheReasonInPlainWords) {
+  const struct {
+    WriteFailure failure;
+    std::string reason;
+  } cases[] = {
+      {WriteFailure::kNone, ""},
+      {WriteFailure::kOther, ""},
+      {WriteFailure::kHeldOpen, " Another program holds it open."},
+      {WriteFailure::kNoPermission, " You do not have permission to change it or its folder."},
+      {WriteFailure::kDiskFull, " The disk is full."},
+      {WriteFailure::kKeptChanging, " Another program kept changing it."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WriteFailedMessage("C:\\Data\\VENTREL_DLL.INI", c.failure),
+              "Error: the file C:\\Data\\VENTREL_DLL.INI could not be written!" + c.reason)
+        << static_cast<int>(c.failure);
+  }
+}
+
 TEST_F(ConfigTest, MissingBoardFileIsCreatedByTheWrite) {
   Lay("<none>");
   CVentrelConfDlg dialog;

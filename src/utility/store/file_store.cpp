@@ -91,15 +91,20 @@ std::optional<ReadResult> ReadOnce(FileSystem& fs, const NativePath& path, bool 
   return ReadResult::kOk;
 }
 
-// Reads until the file holds still while it is read; `content` is cleared when it never did.
+// Reads until the file holds still while it is read; `content` is cleared when it never did, and
+// `kept_changing` (when given) tells so.
 ReadResult ReadStable(FileSystem& fs, const NativePath& path, bool follow_link,
-                      std::string& content, FileIdentity& identity, SystemError& error) {
+                      std::string& content, FileIdentity& identity, SystemError& error,
+                      bool* kept_changing = nullptr) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     if (const auto result = ReadOnce(fs, path, follow_link, content, identity, error)) {
       return *result;
     }
   }
   content.clear();
+  if (kept_changing != nullptr) {
+    *kept_changing = true;
+  }
   return ReadResult::kFailed;
 }
 
@@ -231,8 +236,10 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
   std::string content;
   FileIdentity read_identity;
   SystemError read_error = 0;
-  if (ReadStable(fs, target, false, content, read_identity, read_error) == ReadResult::kFailed) {
-    why = fs.FailureOf(read_error);
+  bool kept_changing = false;
+  if (ReadStable(fs, target, false, content, read_identity, read_error, &kept_changing) ==
+      ReadResult::kFailed) {
+    why = kept_changing ? WriteFailure::kKeptChanging : fs.FailureOf(read_error);
     return StepOutcome::kFailed;
   }
   why = WriteFailure::kOther;
@@ -366,7 +373,7 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
       return {outcome == StepOutcome::kDone ? WriteFailure::kNone : why};
     }
   }
-  return {why};
+  return {WriteFailure::kKeptChanging};
 }
 
 }  // namespace store

@@ -38,6 +38,7 @@ enum class WriteFailure {
   kHeldOpen,      // another program holds the file (or our lock) and does not let go
   kNoPermission,  // the file is read-only, or the user may not change it or its folder
   kDiskFull,
+  kKeptChanging,  // another program, not taking our lock, changed the file at every try
 };
 
 // True when written. Converts to bool implicitly: most callers only ask whether it worked.

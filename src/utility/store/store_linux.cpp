@@ -99,6 +99,42 @@ class FolderLock final : public WriterLock {
   bool held_ = false;
 };
 
+// The file system keeps no Unix owners or modes at all (FAT, exFAT, many FUSE mounts): it shows
+// every file alike, and what a replacement cannot be given, no other file there has either.
+bool CannotKeep(int error) {
+  return error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+// Gives the replacement the original's owner, group and permissions, calling only for what
+// differs: a file system that cannot change them often already shows them as they must be.
+SystemError KeepOwnerAndMode(const FileHandle& file, const FileIdentity& original) {
+  const auto IdentityOf = [](const FileHandle& handle, FileIdentity& identity) {
+    struct stat info {};
+    identity = ::fstat(Fd(handle), &info) == 0 ? IdentityFrom(info) : FileIdentity{};
+    return identity.exists;
+  };
+  FileIdentity ours;
+  if (!IdentityOf(file, ours)) {
+    return LastError();
+  }
+  if (ours.owner != original.owner || ours.group != original.group) {
+    // Only a privileged writer can hand the file back to its owner. Where owners exist and cannot
+    // be kept, the driver's own account might lose its access, or another group gain it: refuse.
+    const bool changed = ::fchown(Fd(file), original.owner, original.group) == 0;
+    const bool no_owners = !changed && CannotKeep(errno);
+    if (!no_owners &&
+        (!IdentityOf(file, ours) || ours.owner != original.owner || ours.group != original.group)) {
+      return EPERM;
+    }
+  }
+  // Our own new file may always be given any mode where modes exist: a refusal means they do not.
+  if ((ours.mode & 07777) != (original.mode & 07777) &&
+      ::fchmod(Fd(file), original.mode & 07777) != 0 && !CannotKeep(errno) && errno != EPERM) {
+    return LastError();
+  }
+  return 0;
+}
+
 }  // namespace
 
 const NativeChar kSeparators[] = "/";
@@ -281,18 +317,7 @@ SystemError LinuxFileSystem::WriteTemporary(const NativePath& temp_path,
   if (!fd.valid()) {
     return LastError();
   }
-  SystemError error = 0;
-  if (original.exists) {
-    // Only a privileged writer can hand the file back to its owner. When the owner or group cannot
-    // be kept, the driver's own account might lose its access, or another group gain it: refuse.
-    [[maybe_unused]] const int ignored = ::fchown(Fd(fd), original.owner, original.group);
-    FileIdentity ours;
-    if (!IdentityOf(fd, ours) || ours.owner != original.owner || ours.group != original.group) {
-      error = EPERM;
-    } else if (::fchmod(Fd(fd), original.mode & 07777) != 0) {
-      error = LastError();
-    }
-  }
+  SystemError error = original.exists ? KeepOwnerAndMode(fd, original) : 0;
   if (error == 0) {
     error = WriteAll(fd, content);
   }
