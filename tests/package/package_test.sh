@@ -209,6 +209,7 @@ planting() {
   mkdir -p "$folder/Zorvik - LAN PANORAMIC"
   cp build/package/programs/VentrelConf-x64.exe "$folder/VentrelConf.exe"
   printf '%s' "$board_before" >"$folder/Zorvik - LAN PANORAMIC/VENTREL_DLL.INI"
+  cp build/package/dremont/VentrelConf.ini "$folder/Zorvik - LAN PANORAMIC/"
   plant "$folder" "$markers/x64.dll"
   check "planted DLLs: the 64-bit program's silent mode writes 301" run "$folder/VentrelConf.exe" 301
   check "... into its board file" holds "$folder/Zorvik - LAN PANORAMIC/VENTREL_DLL.INI" "$board_301"
