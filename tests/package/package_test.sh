@@ -231,7 +231,6 @@ planting() {
 
   # The installer as downloaded: what its stub imports itself is resolved before its code runs,
   # so this is measured and said, and held only to what NSIS loads from the system folder.
-  new_windows win64
   folder="$work/planted-downloads"
   mkdir -p "$folder"
   cp "$setup" "$folder/setup.exe"
