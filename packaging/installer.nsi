@@ -15,6 +15,17 @@
 ; for the installing user (0 written, or left to each user's logon when the installer runs as
 ; LocalSystem; 1 not). Any other code is refused before anything is installed, with status 2.
 
+; Planted DLLs: an administrator runs setup.exe from Downloads or a share, where anyone may have put
+; a DLL beside it. The stub of NSIS 3.04 and later restricts its DLL search to the system folder
+; (SetDefaultDllDirectories) before it loads anything by name, and on Windows without that call
+; loads from there first the DLLs Windows would otherwise look for beside it (uxtheme, userenv,
+; setupapi, apphelp, propsys, dwmapi, cryptbase, oleacc, clbcatq, ntmarta). Older stubs took them
+; from the installer's folder. What the stub imports itself (shell32, ole32, comctl32 and the
+; KnownDLLs) is resolved before any of its code runs, and no script can change that.
+!if ${NSIS_PACKEDVERSION} < 0x03004000
+  !error "NSIS 3.04 or later is needed: earlier installers load DLLs from their own folder"
+!endif
+
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin

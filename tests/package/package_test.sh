@@ -341,5 +341,78 @@ for kind in windows-portable.zip linux-x86_64-portable.tar.gz; do
     holds "$product/VENTREL_DLL.INI" "$board_301"
 done
 
+# ---- Planted DLLs ----------------------------------------------------------------------------
+# A marker DLL (tests/win32/planting/), built here for each architecture, is put under the names
+# Windows looks for beside a program (uxtheme, version, shcore, ...); each copy that is loaded
+# leaves "<name>.ran" beside itself. The programs must load none; the installers are measured.
+planted_names=(uxtheme version cryptbase dwmapi profapi userenv propsys wintrust imm32 msimg32
+  oleaut32 comctl32 shcore shell32 ole32 shlwapi combase windows.storage kernel.appcore msctf
+  dwrite winmm dbghelp secur32 sspicli cryptsp bcrypt crypt32 wtsapi32 powrprof apphelp ntmarta
+  setupapi oleacc clbcatq riched20 riched32 usp10 comdlg32 advapi32 user32 gdi32 msvcrt)
+# What the NSIS stub loads from the system folder before anything else (NSIS 3.04 and later).
+nsis_preloaded=(uxtheme userenv setupapi apphelp propsys dwmapi cryptbase oleacc clbcatq ntmarta)
+plant() {  # plant FOLDER MARKER
+  local name
+  for name in "${planted_names[@]}"; do cp "$2" "$1/$name.dll"; done
+}
+planted_ran() { (cd "$1" && ls -- *.ran 2>/dev/null | sed 's/\.dll\.ran$//' | sort | tr '\n' ' '); }
+none_of_preloaded_ran() {  # none_of_preloaded_ran FOLDER
+  local name
+  for name in "${nsis_preloaded[@]}"; do [ ! -e "$1/$name.dll.ran" ] || return 1; done
+}
+
+planting() {
+  local markers="$work/markers" folder
+  mkdir -p "$markers"
+  x86_64-w64-mingw32-g++ -O2 -shared -nostdlib -Wl,-e,MarkerEntry \
+    tests/win32/planting/marker_dll.cpp -lkernel32 -o "$markers/x64.dll"
+  i686-w64-mingw32-g++ -O2 -shared -nostdlib -Wl,-e,_MarkerEntry@12 \
+    tests/win32/planting/marker_dll.cpp -lkernel32 -o "$markers/x86.dll"
+  [ -d "$work/prefix-win64" ] && export WINEPREFIX="$work/prefix-win64" WINEARCH=win64 ||
+    new_windows win64
+
+  # The 64-bit program as the installer puts it on 64-bit Windows, run from a folder of planted
+  # DLLs in a local layout.
+  folder="$work/planted-x64"
+  mkdir -p "$folder/Zorvik - LAN PANORAMIC"
+  cp build/package/programs/VentrelConf-x64.exe "$folder/VentrelConf.exe"
+  printf '%s' "$board_before" >"$folder/Zorvik - LAN PANORAMIC/VENTREL_DLL.INI"
+  cp build/package/dremont/VentrelConf.ini "$folder/Zorvik - LAN PANORAMIC/"
+  plant "$folder" "$markers/x64.dll"
+  check "planted DLLs: the 64-bit program's silent mode writes 301" run "$folder/VentrelConf.exe" 301
+  check "... into its board file" holds "$folder/Zorvik - LAN PANORAMIC/VENTREL_DLL.INI" "$board_301"
+  check "... and runs none of them (ran: $(planted_ran "$folder"))" test -z "$(planted_ran "$folder")"
+
+  if [ "$VENTREL_WINE32" = 0 ]; then
+    ventrel_without_wine32 "the planting runs of the portable zip's program and of the installer"
+    return
+  fi
+  folder="$work/planted-zip"
+  mkdir -p "$folder"
+  unzip -q "dist/VentrelConf-$version-marvello-windows-portable.zip" -d "$folder"
+  folder="$folder/VentrelConf-$version-marvello-windows-portable"
+  printf '%s' "$board_before" >"$folder/Unnamed Marvello product/VENTREL_DLL.INI"
+  plant "$folder" "$markers/x86.dll"
+  check "planted DLLs: the portable zip's program writes 301" run "$folder/VentrelConf.exe" 301
+  check "... into its board file" holds "$folder/Unnamed Marvello product/VENTREL_DLL.INI" "$board_301"
+  check "... and runs none of them (ran: $(planted_ran "$folder"))" test -z "$(planted_ran "$folder")"
+
+  # The installer as downloaded: what its stub imports itself is resolved before its code runs,
+  # so this is measured and said, and held only to what NSIS loads from the system folder.
+  folder="$work/planted-downloads"
+  mkdir -p "$folder"
+  cp "$setup" "$folder/setup.exe"
+  plant "$folder" "$markers/x86.dll"
+  run "$folder/setup.exe" /S /MODEL=301 || true
+  echo "measured: planted DLLs the installer's silent run loaded: $(planted_ran "$folder")"
+  check "planted DLLs: the installer loads none of those NSIS takes from the system folder" \
+    none_of_preloaded_ran "$folder"
+}
+echo "== planted DLLs"
+start_planting=$SECONDS
+planting
+echo "planted DLLs took $((SECONDS - start_planting)) s"
+# ---- end of planted DLLs ---------------------------------------------------------------------
+
 echo "== $failures failure(s)"
 [ "$failures" -eq 0 ]

@@ -46,12 +46,55 @@ std::string AnsiPath(std::wstring_view wide) {
   return CodePageFromWide(CP_ACP, wide, ansi) ? ansi : std::string();
 }
 
+// shell32 and ole32 pull in DLLs that are not all KnownDLLs (shcore, among others): imported, they
+// would be looked for in the program's own folder before WinMain. They are loaded here from the
+// system folder, their own imports looked for there too, and kept for the process's life.
+HMODULE SystemLibrary(const wchar_t* name) {
+  HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module != nullptr || ::GetLastError() != ERROR_INVALID_PARAMETER) {
+    return module;
+  }
+  // A system without the LOAD_LIBRARY_SEARCH_ flags (Windows 7 before KB2533623): by its full
+  // path, whose folder the altered order searches first for the library's own imports.
+  std::wstring path(MAX_PATH, L'\0');
+  const UINT n = ::GetSystemDirectoryW(path.data(), MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) {
+    return nullptr;
+  }
+  path.resize(n);
+  path += L"\\";
+  path += name;
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+template <typename Function>
+Function* SystemFunction(const wchar_t* library, const char* name) {
+  const HMODULE module = SystemLibrary(library);
+  if (module == nullptr) {
+    return nullptr;
+  }
+  // Through the generic function pointer type, which converts to any other without a warning.
+  return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+struct ShellFunctions {
+  decltype(::SHGetKnownFolderPath)* get_known_folder_path = nullptr;
+  decltype(::CoTaskMemFree)* free = nullptr;
+};
+
+const ShellFunctions& Shell() {
+  static const ShellFunctions functions{
+      SystemFunction<decltype(::SHGetKnownFolderPath)>(L"shell32.dll", "SHGetKnownFolderPath"),
+      SystemFunction<decltype(::CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree")};
+  return functions;
+}
+
 class CoTaskString {
  public:
   CoTaskString() = default;
   CoTaskString(const CoTaskString&) = delete;
   CoTaskString& operator=(const CoTaskString&) = delete;
-  ~CoTaskString() { ::CoTaskMemFree(text_); }
+  ~CoTaskString() { Shell().free(text_); }
   PWSTR* out() { return &text_; }
   const wchar_t* get() const { return text_; }
 
@@ -59,9 +102,14 @@ class CoTaskString {
   PWSTR text_ = nullptr;
 };
 
+// Empty when the shell cannot be loaded, as when it does not know the folder.
 std::string KnownFolder(REFKNOWNFOLDERID id) {
+  const ShellFunctions& shell = Shell();
+  if (shell.get_known_folder_path == nullptr || shell.free == nullptr) {
+    return {};
+  }
   CoTaskString path;
-  if (FAILED(::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, path.out())) ||
+  if (FAILED(shell.get_known_folder_path(id, KF_FLAG_DEFAULT, nullptr, path.out())) ||
       path.get() == nullptr) {
     return {};
   }
