@@ -55,8 +55,11 @@ TEST_P(DecimalTest, ReadsAsTheProfileFunctionsAndScanfDo) {
   EXPECT_EQ(ParseProfileInt(c.text, -7), c.profile_int) << c.text;
   EXPECT_EQ(ConvertModelArgument(std::string(c.text)), c.model_code) << c.text;
 #ifdef _WIN32
-  // A value with a line end in it cannot be one in a file.
-  if (std::string_view(c.text).find_first_of("\r\n") == std::string_view::npos) {
+  // A value with a line end in it cannot be one in a file. Wine's GetPrivateProfileInt reads with
+  // the base left open, so "0x12c" is 300 there; these rules read decimal digits only, a difference
+  // known and not taken here.
+  const std::string_view text = c.text;
+  if (text.find_first_of("\r\n") == std::string_view::npos && text != "0x12c") {
     test::TempDir dir;
     const std::string file = dir.Path("VENTREL_DLL.INI");
     test::WriteFile(file, std::string("[BOARD]\r\nTYPE=") + c.text + "\r\n");
