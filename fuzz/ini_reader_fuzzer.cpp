@@ -2,7 +2,7 @@
 // rules does, and the UTF-16 codec gives back every byte it was given.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <charconv>
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <string>
@@ -80,8 +80,9 @@ std::optional<std::string> ReferenceLookup(std::string_view text, std::string_vi
   return std::nullopt;
 }
 
-// GetPrivateProfileInt's rule, with the standard library doing the arithmetic.
+// GetPrivateProfileInt's rule: the number modulo 2^32, taken as a signed 32-bit value.
 int ReferenceProfileInt(std::string_view value, int default_value) {
+  constexpr long long kModulus = 1LL << 32;
   value = Trim(value, " \t");
   if (value.empty()) {
     return default_value;
@@ -90,18 +91,22 @@ int ReferenceProfileInt(std::string_view value, int default_value) {
   if (value.front() == '-' || value.front() == '+') {
     value.remove_prefix(1);
   }
-  const std::size_t digits = std::min(value.find_first_not_of("0123456789"), value.size());
-  if (digits == 0) {
-    return 0;
+  long long remainder = 0;
+  for (const char c : value.substr(0, value.find_first_not_of("0123456789"))) {
+    remainder = (remainder * 10 + (c - '0')) % kModulus;
   }
-  long long magnitude = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + digits, magnitude);
-  (void)end;
-  if (error == std::errc::result_out_of_range || magnitude > static_cast<long long>(INT_MAX) + 1) {
-    return negative ? INT_MIN : INT_MAX;
+  if (negative) {
+    remainder = (kModulus - remainder) % kModulus;
   }
-  const long long result = negative ? -magnitude : magnitude;
-  return result > INT_MAX ? INT_MAX : static_cast<int>(result);
+  return static_cast<int>(remainder > INT_MAX ? remainder - kModulus : remainder);
+}
+
+// The text default as the profile functions give it back: trailing spaces go, the first byte
+// stays.
+std::string_view ReferenceDefault(std::string_view text) {
+  const std::size_t last = text.find_last_not_of(' ');
+  return text.substr(
+      0, last == std::string_view::npos ? std::min<std::size_t>(text.size(), 1) : last + 1);
 }
 
 }  // namespace
@@ -121,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(value == *expected, "the reader and the rules disagree on the value", detail);
     Check(ventrel::ParseProfileInt(value, -7) == ReferenceProfileInt(value, -7),
           "the integer reading is wrong", value);
+    Check(ventrel::DefaultAsRead(value) == ReferenceDefault(value),
+          "the default is not given back as the profile functions give it", value);
   }
 
   std::string file_value;

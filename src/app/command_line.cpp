@@ -1,13 +1,9 @@
 #include "app/command_line.h"
 
-#include <cstdint>
+#include "utility/text.h"
 
 namespace ventrel {
 namespace {
-
-bool IsArgumentBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 
 bool IsScanSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -21,7 +17,7 @@ std::size_t SplitProgramName(std::string_view line, std::string& name) {
     const char c = line[i];
     if (c == '"') {
       quoted = !quoted;
-    } else if (!quoted && IsArgumentBlank(c)) {
+    } else if (!quoted && IsBlank(c)) {
       break;
     } else {
       name += c;
@@ -33,7 +29,7 @@ std::size_t SplitProgramName(std::string_view line, std::string& name) {
 // Reads one argument starting at `i` (not a blank); returns the index after it.
 std::size_t SplitArgument(std::string_view line, std::size_t i, std::string& argument) {
   bool quoted = false;
-  while (i < line.size() && (quoted || !IsArgumentBlank(line[i]))) {
+  while (i < line.size() && (quoted || !IsBlank(line[i]))) {
     std::size_t backslashes = 0;
     while (i < line.size() && line[i] == '\\') {
       ++backslashes;
@@ -53,7 +49,7 @@ std::size_t SplitArgument(std::string_view line, std::size_t i, std::string& arg
       continue;
     }
     argument.append(backslashes, '\\');
-    if (i < line.size() && (quoted || !IsArgumentBlank(line[i]))) {
+    if (i < line.size() && (quoted || !IsBlank(line[i]))) {
       argument += line[i++];
     }
   }
@@ -66,7 +62,7 @@ std::vector<std::string> SplitCommandLine(std::string_view command_line) {
   std::vector<std::string> arguments(1);
   std::size_t i = SplitProgramName(command_line, arguments.front());
   for (;;) {
-    while (i < command_line.size() && IsArgumentBlank(command_line[i])) {
+    while (i < command_line.size() && IsBlank(command_line[i])) {
       ++i;
     }
     if (i >= command_line.size()) {
@@ -93,24 +89,11 @@ ModelCode ConvertModelArgument(const std::optional<std::string>& argument) {
   while (!text.empty() && IsScanSpace(text.front())) {
     text.remove_prefix(1);
   }
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  std::int64_t value = 0;
-  std::size_t digits = 0;
-  for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
-    value = value * 10 + (text[digits] - '0');
-    if (value > std::int64_t{INT32_MAX} + 1) {
-      return kImproperCode;
-    }
-  }
-  if (digits == 0) {
+  const DecimalNumber number = ReadDecimal(text);
+  if (number.digits == 0) {
     return kNoModel;
   }
-  value = negative ? -value : value;
-  return value > INT32_MAX ? kImproperCode : static_cast<ModelCode>(value);
+  return number.fits ? number.wrapped : kImproperCode;
 }
 
 }  // namespace ventrel

@@ -3,8 +3,8 @@
 #include "config/texts.h"
 #include "locator/find_system_paths.h"
 #include "utility/ini/ini.h"
+#include "utility/platform/message_sink.h"
 #include "utility/platform/path.h"
-#include "utility/platform/platform.h"
 #include "utility/sdk_util.h"
 #include "utility/text.h"
 
@@ -38,6 +38,8 @@ std::string WriteFailedMessage(const std::string& path, WriteFailure failure) {
 }
 
 CVentrelConfDlg::CVentrelConfDlg() {
+  // Only the data folder matters here: a failure leaves it empty, or as it was, which is empty too,
+  // whatever layout code comes back.
   std::string data_folder;
   FindSystemPaths(data_folder);
   context_.has_data_folder = !data_folder.empty();

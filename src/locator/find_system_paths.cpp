@@ -5,8 +5,9 @@
 
 #include "locator/texts.h"
 #include "utility/ini/ini.h"
+#include "utility/platform/folders.h"
+#include "utility/platform/message_sink.h"
 #include "utility/platform/path.h"
-#include "utility/platform/platform.h"
 #include "utility/sdk_util.h"
 #include "utility/text.h"
 
@@ -58,18 +59,18 @@ InstallLayout FindLocalLayout(const std::string& base, const std::string& exe_na
 }  // namespace
 
 InstallLayout FindSystemPaths(std::string& data_folder) {
-  const std::string exe_path = CurrentPlatform().ExePath();
+  const std::string exe_path = CurrentFolders().ExePath();
   const std::string exe_name = PathLastComponent(exe_path);
   const std::string ini_name = PathReplaceExtension(exe_name, texts::kIniExtension);
 
-  InstallLayout layout = 0;
+  InstallLayout layout = kNoLayoutFound;
   if (const auto installed = FindInstalledLayout(exe_path, exe_name)) {
     layout = *installed;
   } else {
     std::string local_exe;
     if (!CSdkUtil::Local(exe_name, local_exe)) {
       ShowErrorBox(FillInMessage(texts::kLocatorFailed, exe_path));
-      return 0;
+      return kNoLayoutFound;
     }
     layout = FindLocalLayout(PathFolderPart(local_exe), exe_name);
   }

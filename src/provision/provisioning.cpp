@@ -11,7 +11,8 @@
 #include "provision/texts.h"
 #include "utility/ini/ini.h"
 #include "utility/platform/path.h"
-#include "utility/platform/platform.h"
+#include "utility/platform/folders.h"
+#include "utility/platform/message_sink.h"
 #include "utility/sdk_util.h"
 #include "utility/store/file_store.h"
 #include "utility/text.h"
@@ -19,21 +20,21 @@
 namespace ventrel {
 namespace {
 
-// The platform as the installed program would see it: its own path, so that the locator finds the
-// program's layout and data folder, and the folder roots of the platform in place. The messages
-// the program would show go into the log: the step has no one to show them to, and a box would
-// hold up the logon or the silent install that started it. The step meets the message seam here
-// alone.
-class StandInPlatform final : public Platform {
+// The folders as the installed program would see them: its own path, so that the locator finds
+// the program's layout and data folder, and the real folder roots. The messages the program would
+// show go into the log: the step has no one to show them to, and a box would hold up the logon or
+// the silent install that started it. The step meets the platform's seams here alone.
+class StandInPlatform final : public PlatformFolders, public MessageSink {
  public:
   StandInPlatform(std::string program_path, std::vector<std::string>& log)
-      : underlying_(CurrentPlatform()),
+      : underlying_(CurrentFolders()),
         program_path_(std::move(program_path)),
         log_(log),
-        previous_(InstallPlatform(this)) {}
+        previous_(SubstituteFolders(this)),
+        messages_(*this) {}
   StandInPlatform(const StandInPlatform&) = delete;
   StandInPlatform& operator=(const StandInPlatform&) = delete;
-  ~StandInPlatform() override { InstallPlatform(previous_); }
+  ~StandInPlatform() override { SubstituteFolders(previous_); }
 
   std::string ExePath() const override { return program_path_; }
   std::vector<std::string> ProgramsFolders() const override {
@@ -46,10 +47,11 @@ class StandInPlatform final : public Platform {
   }
 
  private:
-  Platform& underlying_;
+  const PlatformFolders& underlying_;
   std::string program_path_;
   std::vector<std::string>& log_;
-  Platform* previous_;
+  const PlatformFolders* previous_;
+  MessageSinkScope messages_;
 };
 
 // The program beside the step, with the step's own extension (".exe" on Windows, none here).
@@ -75,7 +77,7 @@ ProvisioningOutcome& Fail(ProvisioningOutcome& outcome, std::string_view pattern
 bool LayOutCatalogue(const Brand& brand, const std::string& machine_catalogue,
                      ProvisioningSystem& system, std::string& data_folder,
                      ProvisioningOutcome& outcome) {
-  const std::string app_data = CurrentPlatform().AppDataFolder();
+  const std::string app_data = CurrentFolders().AppDataFolder();
   if (app_data.empty()) {
     Fail(outcome, texts::kNoUserFolder, "");
     return false;

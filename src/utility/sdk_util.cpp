@@ -1,7 +1,7 @@
 #include "utility/sdk_util.h"
 
+#include "utility/platform/folders.h"
 #include "utility/platform/path.h"
-#include "utility/platform/platform.h"
 #include "utility/store/file_store.h"
 
 namespace ventrel {
@@ -23,7 +23,7 @@ bool CSdkUtil::Exist(const std::string& path) {
 
 bool CSdkUtil::ProgramFiles(std::string_view relative, std::vector<std::string>& out) {
   out.clear();
-  for (const std::string& root : CurrentPlatform().ProgramsFolders()) {
+  for (const std::string& root : CurrentFolders().ProgramsFolders()) {
     std::string resolved;
     if (Resolve(root, relative, resolved)) {
       out.push_back(std::move(resolved));
@@ -33,11 +33,11 @@ bool CSdkUtil::ProgramFiles(std::string_view relative, std::vector<std::string>&
 }
 
 bool CSdkUtil::Local(std::string_view relative, std::string& out) {
-  return Resolve(CurrentPlatform().LocalBaseFolder(), relative, out);
+  return Resolve(CurrentFolders().LocalBaseFolder(), relative, out);
 }
 
 bool CSdkUtil::AppData(std::string_view relative, std::string& out) {
-  return Resolve(CurrentPlatform().AppDataFolder(), relative, out);
+  return Resolve(CurrentFolders().AppDataFolder(), relative, out);
 }
 
 }  // namespace ventrel

@@ -297,15 +297,15 @@ TEST_F(DialogTest, EscapeAndCloseWriteNothing) {
 
 TEST_F(DialogTest, BoxesAreOwnedByTheDialogOnlyWhileItIsUp) {
   Open("[BOARD]\nTYPE=200\n");
-  EXPECT_NE(&CurrentPlatform(), &platform_);
-  EXPECT_EQ(CurrentPlatform().LocalBaseFolder(), platform_.local_base_folder);
+  EXPECT_NE(&CurrentMessageSink(), &platform_);
+  EXPECT_EQ(&CurrentFolders(), &platform_) << "the folders stay the platform's";
   ShowErrorBox("while up");
   ASSERT_EQ(boxes_.boxes.size(), 1u);
   EXPECT_EQ(boxes_.boxes.front().parent, &*dialog_);
   EXPECT_EQ(boxes_.boxes.front().caption, "VentrelConf");
 
   dialog_->reject();
-  EXPECT_EQ(&CurrentPlatform(), &platform_);
+  EXPECT_EQ(&CurrentMessageSink(), &platform_);
   ShowErrorBox("after");
   EXPECT_EQ(boxes_.boxes.size(), 1u);
   EXPECT_EQ(platform_.Texts(), std::vector<std::string>{"after"});

@@ -1,4 +1,4 @@
-#include "app/window_module_posix.h"
+#include "ui/linux/window_module.h"
 
 #include <gtest/gtest.h>
 
@@ -67,6 +67,7 @@ class WindowModuleTest : public testing::Test {
   ScopedEnv display_{"DISPLAY", ":0"};
   ScopedEnv wayland_{"WAYLAND_DISPLAY", nullptr};
   ScopedEnv refuse_{"FAKE_FRONT_END_REFUSE", nullptr};
+  ScopedEnv fail_dialog_{"FAKE_FRONT_END_FAIL_DIALOG", nullptr};
 };
 
 TEST_F(WindowModuleTest, WithoutADisplayTheModuleIsNotLoaded) {
@@ -139,16 +140,54 @@ TEST_F(WindowModuleTest, TheModuleIsOpenedOnceAndShowsTheBoxes) {
   const std::size_t calls_before = FakeCalls().size();
   windows.ShowMessage("VentrelConf", "File x not found !", MessageIcon::kError);
   EXPECT_TRUE(windows.OpenWindows());
-  windows.RunModal(config);
+  EXPECT_TRUE(windows.RunModal(config));
   windows.ShowMessage("VentrelConf", "later", MessageIcon::kWarning);
   const std::vector<std::string> calls = FakeCalls();
   ASSERT_GE(calls.size(), calls_before);
   EXPECT_EQ(std::vector<std::string>(calls.begin() + static_cast<long>(calls_before), calls.end()),
-            (std::vector<std::string>{"open 1", "box VentrelConf: File x not found !", "dialog",
+            (std::vector<std::string>{"open " + std::to_string(kFrontEndVersion),
+                                      "box VentrelConf: File x not found !", "dialog",
                                       "box VentrelConf: later"}));
   EXPECT_TRUE(fallback_.messages.empty());
-  EXPECT_EQ(windows.LocalBaseFolder(), "/opt/x") << "folders come from the fallback";
-  EXPECT_EQ(windows.ExePath(), "/opt/x/VentrelConf");
+}
+
+TEST_F(WindowModuleTest, ADialogThatFailsWhileRunningIsSaidInABoxAndReportedToStartUp) {
+  CVentrelConfDlg config;
+  const struct {
+    const char* fail;
+    std::string reason;
+  } cases[] = {
+      {"the model list could not be filled", "the model list could not be filled"},
+      {"", "the dialog failed while it ran"},
+  };
+  for (const auto& c : cases) {
+    const ScopedEnv fail("FAKE_FRONT_END_FAIL_DIALOG", c.fail);
+    fallback_.messages.clear();
+    WindowModule windows(FAKE_FRONT_END, fallback_);
+    ASSERT_TRUE(windows.OpenWindows());
+    const std::size_t calls_before = FakeCalls().size();
+    EXPECT_FALSE(windows.RunModal(config)) << c.reason;
+    const std::vector<std::string> calls = FakeCalls();
+    ASSERT_GE(calls.size(), calls_before);
+    EXPECT_EQ(
+        std::vector<std::string>(calls.begin() + static_cast<long>(calls_before), calls.end()),
+        (std::vector<std::string>{
+            "dialog", "box VentrelConf: the dialog cannot be shown: " + c.reason + kNoDialogEnd}));
+    EXPECT_TRUE(fallback_.messages.empty()) << c.reason;
+  }
+}
+
+TEST_F(WindowModuleTest, WithoutWindowsTheDialogIsNotReportedAsRun) {
+  const ScopedEnv no_display("DISPLAY", "");
+  CVentrelConfDlg config;
+  fallback_.messages.clear();
+  WindowModule windows(FAKE_FRONT_END, fallback_);
+  EXPECT_FALSE(windows.RunModal(config));
+  EXPECT_EQ(FallbackLines(),
+            (std::vector<std::string>{
+                std::string("VentrelConf: the dialog cannot be shown: no display (DISPLAY and "
+                            "WAYLAND_DISPLAY are unset)") +
+                kNoDialogEnd}));
 }
 
 TEST(WindowModulePathTest, LiesBesideTheExecutable) {

@@ -231,6 +231,18 @@ case "$case_name" in
     expect_err "VentrelConf: Error: CUsbConfDlg::SetModel improper value!"
     expect_board_unchanged
     ;;
+  dialog_that_fails_while_running)
+    # A window module whose dialog fails once it runs: the program says why and ends as it does
+    # when no dialog can be shown at all.
+    cp "$build/tests/qt/libventrel_fake_front_end.so" "$app/VentrelConf-qt.so"
+    lay_board '[BOARD]\nTYPE=200\n'
+    export DISPLAY=:"$((RANDOM + 30000))" FAKE_FRONT_END_FAIL_DIALOG="it was cut short"
+    start
+    finish
+    expect_status 2
+    expect_err "box VentrelConf: the dialog cannot be shown: it was cut short. Give a model code"
+    expect_board_unchanged
+    ;;
   silent_mode_loads_no_qt)
     start_xvfb
     lay_board '[BOARD]\nTYPE=200\n'

@@ -98,20 +98,6 @@ void RemoveTree(const std::string& path) {
   fs::remove_all(path, ignored);
 }
 
-std::string ListFolder(const std::string& path) {
-  std::vector<std::string> names;
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(path, ignored)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  std::string out;
-  for (const std::string& name : names) {
-    out += (out.empty() ? "" : " ") + name;
-  }
-  return out;
-}
-
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> entries;
   std::error_code ignored;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "reliability/process.h"
+#include "support/folder_listing.h"
 
 namespace ventrel::reliability {
 
@@ -71,7 +72,7 @@ std::string ReadFile(const std::string& path, bool* ok = nullptr);
 void MakeFolders(const std::string& path);
 void RemoveTree(const std::string& path);
 // The names in a folder, sorted, joined by blanks.
-std::string ListFolder(const std::string& path);
+using test::ListFolder;
 // Every entry under `root` with its kind, mode, owner and content, to tell whether anything
 // changed.
 std::map<std::string, std::string> Snapshot(const std::string& root);

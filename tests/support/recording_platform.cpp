@@ -2,10 +2,10 @@
 
 namespace ventrel::test {
 
-RecordingPlatform::RecordingPlatform() : previous_(InstallPlatform(this)) {}
+RecordingPlatform::RecordingPlatform() : previous_folders_(SubstituteFolders(this)) {}
 
 RecordingPlatform::~RecordingPlatform() {
-  InstallPlatform(previous_);
+  SubstituteFolders(previous_folders_);
 }
 
 std::vector<std::string> RecordingPlatform::Texts() const {

@@ -1,11 +1,12 @@
-// A platform for tests: folder roots and executable path as the test sets them, and every message
-// recorded instead of shown. It is installed for as long as it lives.
+// The platform for tests: folder roots and executable path as the test sets them, and every message
+// recorded instead of shown. Both are in place for as long as it lives.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "utility/platform/platform.h"
+#include "utility/platform/folders.h"
+#include "utility/platform/message_sink.h"
 
 namespace ventrel::test {
 
@@ -15,7 +16,7 @@ struct RecordedMessage {
   MessageIcon icon;
 };
 
-class RecordingPlatform final : public Platform {
+class RecordingPlatform final : public PlatformFolders, public MessageSink {
  public:
   RecordingPlatform();
   RecordingPlatform(const RecordingPlatform&) = delete;
@@ -38,7 +39,8 @@ class RecordingPlatform final : public Platform {
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
 
  private:
-  Platform* previous_;
+  const PlatformFolders* previous_folders_;
+  const MessageSinkScope in_force_{*this};
 };
 
 }  // namespace ventrel::test

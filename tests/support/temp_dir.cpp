@@ -90,18 +90,4 @@ void MakeReadOnly(const std::string& path) {
   ASSERT_FALSE(error) << "cannot make " << path << " read-only";
 }
 
-std::string ListFolder(const std::string& path) {
-  std::vector<std::string> names;
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(path, ignored)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  std::string out;
-  for (const auto& name : names) {
-    out += (out.empty() ? "" : " ") + name;
-  }
-  return out;
-}
-
 }  // namespace ventrel::test

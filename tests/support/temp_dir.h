@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "support/folder_listing.h"
+
 namespace ventrel::test {
 
 class TempDir {
@@ -32,7 +34,5 @@ bool Exists(const std::string& path);
 void RemoveFile(const std::string& path);
 // Takes every write permission away (on Windows: sets the read-only attribute).
 void MakeReadOnly(const std::string& path);
-// The names in a folder, sorted, without "." and "..".
-std::string ListFolder(const std::string& path);
 
 }  // namespace ventrel::test

@@ -113,26 +113,6 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(param_info.param.name);
     });
 
-struct IntCase {
-  const char* text;
-  int expected;
-};
-
-class ProfileIntTest : public testing::TestWithParam<IntCase> {};
-
-TEST_P(ProfileIntTest, ReadsLikeGetPrivateProfileInt) {
-  EXPECT_EQ(ParseProfileInt(GetParam().text, -7), GetParam().expected) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, ProfileIntTest,
-                         testing::Values(IntCase{"", -7}, IntCase{"300", 300}, IntCase{"+301", 301},
-                                         IntCase{"-200", -200}, IntCase{"300abc", 300},
-                                         IntCase{"abc", 0}, IntCase{"-", 0}, IntCase{"0x12c", 0},
-                                         IntCase{"2147483647", 2147483647},
-                                         IntCase{"-2147483648", -2147483647 - 1},
-                                         IntCase{"4294967596", 2147483647},
-                                         IntCase{"-99999999999", -2147483647 - 1}));
-
 struct EditCase {
   const char* name;
   std::string before;
@@ -263,6 +243,29 @@ TEST_F(IniFileTest, MissingFileGivesDefaultsAndFalse) {
   int number = 0;
   EXPECT_FALSE(ini_.Donne(number, "TYPE", -1, "BOARD", file_));
   EXPECT_EQ(number, -1);
+}
+
+TEST_F(IniFileTest, ADefaultIsGivenBackWithoutItsTrailingSpaces) {
+  test::WriteFile(file_, "[BOARD]\r\nTYPE=200\r\n");
+  const struct {
+    const char* default_value;
+    const char* read;
+  } cases[] = {
+      {"default  ", "default"}, {"default", "default"}, {" x ", " x"}, {"a\t", "a\t"},
+      {"a \t ", "a \t"},        {"   ", " "},           {"", ""},
+  };
+  for (const auto& c : cases) {
+    std::string text;
+    EXPECT_FALSE(ini_.Donne(text, "DISPLAY", c.default_value, "VentrelV1", file_));
+    EXPECT_EQ(text, c.read) << "[" << c.default_value << "]";
+#ifdef _WIN32
+    char value[64] = {};
+    ::GetPrivateProfileStringA("VentrelV1", "DISPLAY", c.default_value, value, sizeof value,
+                               file_.c_str());
+    EXPECT_EQ(std::string(value), c.read)
+        << "the profile functions give [" << c.default_value << "] back otherwise";
+#endif
+  }
 }
 
 TEST_F(IniFileTest, EmptyIntegerValueGivesDefaultButCountsAsFound) {

@@ -1,5 +1,5 @@
 // The real platform on Windows, checked against what Windows itself tells every program.
-#include "utility/platform/platform_win32.h"
+#include "utility/platform/message_sink_win32.h"
 
 #include <windows.h>
 
@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "utility/platform/folders.h"
 #include "utility/platform/path.h"
 
 namespace ventrel {
@@ -18,7 +19,7 @@ std::string Environment(const char* name) {
 }
 
 TEST(PlatformWin32Test, ExePathIsThisProgram) {
-  const std::string exe = RealPlatform().ExePath();
+  const std::string exe = RealFolders().ExePath();
   EXPECT_EQ(PathLastComponent(exe), "ventrel_unit_tests.exe");
   EXPECT_EQ(PathRootLength(exe), 3u) << exe;
   EXPECT_EQ(exe.find('/'), std::string::npos) << exe;
@@ -37,9 +38,9 @@ TEST(PlatformWin32Test, FoldersAreTheShellsOwn) {
   if (!x86.empty() && x86 != programs.front()) {
     programs.push_back(x86);
   }
-  EXPECT_EQ(RealPlatform().ProgramsFolders(), programs);
-  EXPECT_EQ(RealPlatform().AppDataFolder(), Environment("APPDATA"));
-  EXPECT_EQ(RealPlatform().LocalBaseFolder(), PathFolderPart(RealPlatform().ExePath()));
+  EXPECT_EQ(RealFolders().ProgramsFolders(), programs);
+  EXPECT_EQ(RealFolders().AppDataFolder(), Environment("APPDATA"));
+  EXPECT_EQ(RealFolders().LocalBaseFolder(), PathFolderPart(RealFolders().ExePath()));
 }
 
 TEST(PlatformWin32Test, MessageBoxTypeIsOkWithTheIconAlone) {

@@ -81,10 +81,10 @@ TEST(ProgramFilesTest, ResolvesUnderEveryProgramsFolderInTheirOrder) {
   EXPECT_TRUE(out.empty());
 }
 
-TEST(RealPlatformTest, LocalResolvesTheRunningExecutable) {
+TEST(RealFoldersTest, LocalResolvesTheRunningExecutable) {
   // The real platform's local base is the executable's own folder, so the local layout is always
   // found for the executable's own name.
-  const std::string exe = RealPlatform().ExePath();
+  const std::string exe = RealFolders().ExePath();
   ASSERT_FALSE(exe.empty());
   std::string out;
   EXPECT_TRUE(CSdkUtil::Local(PathLastComponent(exe), out));

@@ -95,6 +95,7 @@ TEST_F(ConfigTest, ReadCurrentModelFromEachBoardState) {
       {"[BOARD]\nTYPE=200\nTYPE_SUB=301\n", 200},
       {"[BOARD]\nTYPE=250\n", 250},
       {"[BOARD]\nTYPE=abc\n", 0},
+      {"[BOARD]\nTYPE=4294967496\n", 200},  // as the driver reads it: modulo 2^32
       {"[BOARD]\nTYPE=\n", -1},
       {"[BOARD]\nOTHER=1\n", -1},
       {"[OTHER]\nTYPE=300\n", -1},

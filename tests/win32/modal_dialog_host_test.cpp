@@ -11,9 +11,9 @@
 #include "app/texts.h"
 #include "config/ventrel_conf_dlg.h"
 #include "support/recording_platform.h"
-#include "ui/win32/front_end_platform.h"
 #include "ui/win32/texts.h"
-#include "utility/platform/platform.h"
+#include "utility/platform/folders.h"
+#include "utility/platform/message_sink.h"
 #include "utility/text.h"
 
 namespace ventrel::win32 {
@@ -82,9 +82,9 @@ TEST(ModalDialogHostTest, ADialogTheSystemCannotCreateIsReportedInABox) {
   // The configuration's own "not found" boxes go to the recorder; only the host's box is real.
   test::RecordingPlatform recorder;
   CVentrelConfDlg config;
-  FrontEndPlatform platform;
+  const MessageSinkScope real_boxes(PlatformMessageSink());
   // This program's resources hold no dialog template.
-  ModalDialogHost host(::GetModuleHandleA(nullptr), nullptr, platform);
+  ModalDialogHost host(::GetModuleHandleA(nullptr), nullptr);
 
   std::atomic<bool> returned = false;
   SeenBox seen;

@@ -1,16 +1,13 @@
 #include "ui/qt/display_check.h"
 
-#include <dirent.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <QLibraryInfo>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -19,13 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "utility/platform/environment.h"
+
 namespace ventrel {
 namespace {
-
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -41,60 +35,26 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 // else Wayland in a Wayland session, then X, which is also its default.
 std::vector<std::string> PlatformsQtTries() {
   std::vector<std::string> platforms;
-  const std::string chosen = Environment("QT_QPA_PLATFORM");
+  const std::string chosen = EnvironmentValue("QT_QPA_PLATFORM");
   if (!chosen.empty()) {
     for (const std::string& entry : Split(chosen, ';')) {
       platforms.push_back(entry.substr(0, entry.find(':')));
     }
     return platforms;
   }
-  if (!Environment("WAYLAND_DISPLAY").empty() || Environment("XDG_SESSION_TYPE") == "wayland") {
+  if (!EnvironmentValue("WAYLAND_DISPLAY").empty() ||
+      EnvironmentValue("XDG_SESSION_TYPE") == "wayland") {
     platforms.emplace_back("wayland");
   }
   platforms.emplace_back("xcb");
   return platforms;
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
-bool FolderHasPlugin(const std::string& folder, const std::string& platform) {
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir) {
-    return false;
-  }
-  // libqxcb.so, libqwayland-egl.so, libqoffscreen.so: "libq", the platform's name, ".so".
-  const std::string prefix = "libq" + platform;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (name.starts_with(prefix) && name.ends_with(".so")) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// Where Qt looks for platform plugins: its own folder and the folders the environment adds.
-bool PluginInstalled(const std::string& platform) {
-  std::vector<std::string> folders = {Environment("QT_QPA_PLATFORM_PLUGIN_PATH")};
-  for (const std::string& folder : Split(Environment("QT_PLUGIN_PATH"), ':')) {
-    folders.push_back(folder + "/platforms");
-  }
-  folders.push_back(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/platforms");
-  for (const std::string& folder : folders) {
-    if (!folder.empty() && FolderHasPlugin(folder, platform)) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // The connection Qt's X platform makes: xcb reads DISPLAY and the authority file alike, and the
 // server must send its setup, which names the screen asked for. The connection that answered is
 // kept; nullptr when none did.
 xcb_connection_t* ConnectToXServer() {
-  if (Environment("DISPLAY").empty()) {
+  if (EnvironmentValue("DISPLAY").empty()) {
     return nullptr;
   }
   int screen = 0;
@@ -139,12 +99,36 @@ bool ReadFully(int fd, void* data, std::size_t size) {
   return true;
 }
 
+// The Wayland wire protocol, as far as one round trip needs it. A message is the object's id, then
+// one word with its size in bytes (the upper 16 bits, header included) and its opcode (the lower
+// 16), then its arguments.
+constexpr std::uint32_t kDisplayObject = 1;   // wl_display, which every client has from the start
+constexpr std::uint32_t kCallbackObject = 2;  // the first id a client allocates
+constexpr std::uint32_t kSyncRequest = 0;     // wl_display.sync(new_id callback)
+constexpr std::uint32_t kErrorEvent = 0;      // wl_display.error
+constexpr std::uint32_t kDoneEvent = 0;       // wl_callback.done
+constexpr unsigned kSizeShift = 16;
+constexpr std::uint32_t kOpcodeMask = 0xFFFF;
+
+constexpr std::uint32_t MessageHeader(std::size_t size, std::uint32_t opcode) {
+  return (static_cast<std::uint32_t>(size) << kSizeShift) | opcode;
+}
+
+constexpr std::size_t MessageSize(std::uint32_t word) {
+  return word >> kSizeShift;
+}
+
+constexpr std::uint32_t MessageOpcode(std::uint32_t word) {
+  return word & kOpcodeMask;
+}
+
 // The compositor's socket, then one round trip of the Wayland protocol: wl_display.sync creates a
 // callback object, which the compositor answers with its done event.
 bool WaylandAnswers() {
-  const std::string name = Environment("WAYLAND_DISPLAY").empty() ? std::string("wayland-0")
-                                                                  : Environment("WAYLAND_DISPLAY");
-  const std::string runtime = Environment("XDG_RUNTIME_DIR");
+  const std::string name = EnvironmentValue("WAYLAND_DISPLAY").empty()
+                               ? std::string("wayland-0")
+                               : EnvironmentValue("WAYLAND_DISPLAY");
+  const std::string runtime = EnvironmentValue("XDG_RUNTIME_DIR");
   const std::string path = name.front() == '/' ? name : runtime + "/" + name;
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -157,36 +141,33 @@ bool WaylandAnswers() {
   if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     return false;
   }
-  constexpr std::uint32_t kDisplay = 1;
-  constexpr std::uint32_t kCallback = 2;
-  constexpr std::uint32_t kSyncOrDone = 0;
-  const std::uint32_t sync[3] = {kDisplay, (12u << 16) | kSyncOrDone, kCallback};
+  const std::uint32_t sync[3] = {kDisplayObject, MessageHeader(sizeof sync, kSyncRequest),
+                                 kCallbackObject};
   if (::send(fd, sync, sizeof sync, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof sync)) {
     return false;
   }
   for (;;) {
     std::uint32_t header[2] = {};
-    if (!ReadFully(fd, header, sizeof header) || (header[1] >> 16) < sizeof header) {
+    if (!ReadFully(fd, header, sizeof header) || MessageSize(header[1]) < sizeof header) {
       return false;
     }
-    std::vector<char> body((header[1] >> 16) - sizeof header);
+    std::vector<char> body(MessageSize(header[1]) - sizeof header);
     if (!ReadFully(fd, body.data(), body.size())) {
       return false;
     }
-    if (header[0] == kCallback && (header[1] & 0xFFFF) == kSyncOrDone) {
+    if (header[0] == kCallbackObject && MessageOpcode(header[1]) == kDoneEvent) {
       return true;
     }
-    if (header[0] == kDisplay && (header[1] & 0xFFFF) == 0) {
-      return false;  // wl_display.error
+    if (header[0] == kDisplayObject && MessageOpcode(header[1]) == kErrorEvent) {
+      return false;
     }
   }
 }
 
-// Whether the platform starts; for X, the connection that says so.
-bool PlatformStarts(const std::string& platform, xcb_connection_t*& connection) {
-  if (!PluginInstalled(platform)) {
-    return false;
-  }
+// Whether the platform's display answers; for X, the connection that says so. A platform with
+// nothing cheaper to try than Qt itself counts, and so does one whose plugin is missing or broken:
+// Qt's fatal message then says so, and the start-up guard turns it into the same line.
+bool DisplayAnswers(const std::string& platform, xcb_connection_t*& connection) {
   if (platform == "xcb") {
     connection = ConnectToXServer();
     return connection != nullptr;
@@ -220,7 +201,7 @@ struct DisplayCheck::Tries {
     bool answered = false;
     try {  // an exception would end the process from this thread
       for (const std::string& platform : PlatformsQtTries()) {
-        if (PlatformStarts(platform, connection)) {
+        if (DisplayAnswers(platform, connection)) {
           answered = true;
           break;
         }

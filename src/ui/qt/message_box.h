@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "utility/platform/platform.h"
+#include "utility/platform/message_sink.h"
 
 class QWidget;
 

@@ -14,10 +14,11 @@
 
 #include "config/ventrel_conf_dlg.h"
 #include "ui/qt/application_icon.h"
-#include "ui/qt/owned_box_platform.h"
+#include "ui/qt/owned_box_sink.h"
 #include "ui/qt/texts.h"
+#include "utility/platform/folders.h"
+#include "utility/platform/message_sink.h"
 #include "utility/platform/path.h"
-#include "utility/platform/platform.h"
 #include "utility/store/file_store.h"
 
 namespace ventrel {
@@ -91,7 +92,7 @@ ModelCode ModelSelectionDialog::SelectedModel() const {
 
 void ModelSelectionDialog::showEvent(QShowEvent* event) {
   if (!box_owner_) {
-    box_owner_ = std::make_unique<OwnedBoxPlatform>(*this);
+    box_owner_ = std::make_unique<OwnedBoxSink>(*this);
     CentreOnPrimaryScreen();  // now with the frame round the window
   }
   QDialog::showEvent(event);
@@ -151,13 +152,13 @@ void ModelSelectionDialog::Ok() {
 
 void ModelSelectionDialog::ShowHelp() {
   if (!OpenHelpPage()) {
-    CurrentPlatform().ShowMessage(ApplicationName(), std::string(texts::kHelpFailed),
-                                  MessageIcon::kWarning);
+    CurrentMessageSink().ShowMessage(ApplicationName(), std::string(texts::kHelpFailed),
+                                     MessageIcon::kWarning);
   }
 }
 
 std::string HelpPagePath() {
-  const std::string exe = CurrentPlatform().ExePath();
+  const std::string exe = CurrentFolders().ExePath();
   return exe.empty() ? std::string() : PathAppend(PathFolderPart(exe), texts::kHelpPage);
 }
 

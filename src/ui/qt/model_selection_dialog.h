@@ -14,7 +14,7 @@ class QPushButton;
 namespace ventrel {
 
 class CVentrelConfDlg;
-class OwnedBoxPlatform;
+class OwnedBoxSink;
 
 class ModelSelectionDialog final : public QDialog {
   Q_OBJECT
@@ -41,7 +41,7 @@ class ModelSelectionDialog final : public QDialog {
   CVentrelConfDlg& config_;
   QComboBox* list_;
   QPushButton* ok_;
-  std::unique_ptr<OwnedBoxPlatform> box_owner_;
+  std::unique_ptr<OwnedBoxSink> box_owner_;
 };
 
 // The help page's path: beside the executable.

@@ -2,12 +2,12 @@
 #include <exception>
 #include <string>
 
-#include "app/front_end.h"
+#include "ui/linux/front_end.h"
 #include "ui/qt/qt_front_end.h"
 #include "ui/qt/texts.h"
 
 extern "C" __attribute__((visibility("default"))) ventrel::FrontEnd* VentrelOpenFrontEnd(
-    int version, std::string* reason) {
+    int version, ventrel::FailedStartFunction failed_start, std::string* reason) {
   std::string why;
   ventrel::FrontEnd* front_end = nullptr;
   // No exception may cross into the executable.
@@ -15,7 +15,7 @@ extern "C" __attribute__((visibility("default"))) ventrel::FrontEnd* VentrelOpen
     if (version != ventrel::kFrontEndVersion) {
       why = ventrel::texts::kOtherVersion;
     } else {
-      front_end = ventrel::OpenQtFrontEnd(why).release();
+      front_end = ventrel::OpenQtFrontEnd(failed_start, why).release();
     }
   } catch (const std::exception&) {
     why = ventrel::texts::kQtFailed;

@@ -1,20 +1,16 @@
 #include "ui/qt/qt_front_end.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 
-#include "app/texts.h"
-#include "app/ventrel_conf.h"
 #include "ui/qt/application_icon.h"
 #include "ui/qt/display_check.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/model_selection_dialog.h"
 #include "ui/qt/texts.h"
-#include "utility/platform/platform.h"
+#include "utility/platform/environment.h"
+#include "utility/platform/message_sink.h"
 #include "utility/text.h"
 
 namespace ventrel {
@@ -25,8 +21,7 @@ constexpr std::chrono::milliseconds kDisplayTimeout{10000};
 
 std::string DisplayName() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') {
+    if (std::string value = EnvironmentValue(name); !value.empty()) {
       return value;
     }
   }
@@ -38,6 +33,7 @@ std::string DisplayFailure() {
 }
 
 QtMessageHandler g_before_startup = nullptr;
+FailedStartFunction g_failed_start = nullptr;
 
 void EndOnFatalStartupMessage(QtMsgType type, const QMessageLogContext& context,
                               const QString& message) {
@@ -47,16 +43,20 @@ void EndOnFatalStartupMessage(QtMsgType type, const QMessageLogContext& context,
     }
     return;
   }
-  const std::string line =
-      ApplicationName() + ": " + FillInMessage(texts::kNoDialog, DisplayFailure()) + "\n";
-  [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
-  ::_exit(CVentrelConf::kNoDialog);
+  if (g_failed_start != nullptr) {
+    g_failed_start(DisplayFailure().c_str());
+  }
+  if (g_before_startup != nullptr) {
+    g_before_startup(type, context, message);  // Qt's own end, should the executable return
+  }
 }
 
 }  // namespace
 
-StartupGuard::StartupGuard() : previous_(qInstallMessageHandler(EndOnFatalStartupMessage)) {
+StartupGuard::StartupGuard(FailedStartFunction failed_start)
+    : previous_(qInstallMessageHandler(EndOnFatalStartupMessage)) {
   g_before_startup = previous_;
+  g_failed_start = failed_start;
 }
 
 StartupGuard::~StartupGuard() {
@@ -70,7 +70,8 @@ void StartupGuard::Release() {
   }
 }
 
-QtFrontEnd::QtFrontEnd() : application_(argc_, argv_) {
+QtFrontEnd::QtFrontEnd(FailedStartFunction failed_start)
+    : startup_guard_(failed_start), application_(argc_, argv_) {
   startup_guard_.Release();
   QApplication::setWindowIcon(ApplicationIcon());
 }
@@ -83,26 +84,28 @@ void QtFrontEnd::ShowMessage(const std::string& caption, const std::string& text
   try {
     ShowMessageBox(nullptr, caption, text, icon);
   } catch (const std::exception&) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fputs(MessageLine(caption, text).c_str(), stderr);
   }
 }
 
-void QtFrontEnd::RunModal(CVentrelConfDlg& dialog) {
+// The executable words the failure: the exception's own text is no message for the user.
+bool QtFrontEnd::RunModal(CVentrelConfDlg& dialog, std::string&) {
   try {
     ModelSelectionDialog window(dialog);
     window.exec();
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s: %s\n", texts::kDialogTitle.data(), error.what());
+    return true;
+  } catch (const std::exception&) {
+    return false;
   }
 }
 
-std::unique_ptr<FrontEnd> OpenQtFrontEnd(std::string& reason) {
+std::unique_ptr<FrontEnd> OpenQtFrontEnd(FailedStartFunction failed_start, std::string& reason) {
   DisplayCheck check;  // its connection stays open until Qt has its own
   if (!check.Answered(kDisplayTimeout)) {
     reason = DisplayFailure();
     return nullptr;
   }
-  return std::make_unique<QtFrontEnd>();
+  return std::make_unique<QtFrontEnd>(failed_start);
 }
 
 }  // namespace ventrel

@@ -7,16 +7,16 @@
 #include <memory>
 #include <string>
 
-#include "app/front_end.h"
+#include "ui/linux/front_end.h"
 
 namespace ventrel {
 
 // While the application object is being made: a Qt that cannot start after all would abort the
-// process (a core file, no word of why), so its fatal message ends the program instead, with the
-// line and status of a display that does not open.
+// process (a core file, no word of why), so its fatal message goes to the executable's
+// `failed_start` instead, as a display that does not open, and the executable ends the program.
 class StartupGuard {
  public:
-  StartupGuard();
+  explicit StartupGuard(FailedStartFunction failed_start);
   StartupGuard(const StartupGuard&) = delete;
   StartupGuard& operator=(const StartupGuard&) = delete;
   ~StartupGuard();
@@ -31,13 +31,13 @@ class StartupGuard {
 class QtFrontEnd final : public FrontEnd {
  public:
   // Creates the application object; only once a display has answered (OpenQtFrontEnd).
-  QtFrontEnd();
+  explicit QtFrontEnd(FailedStartFunction failed_start);
   QtFrontEnd(const QtFrontEnd&) = delete;
   QtFrontEnd& operator=(const QtFrontEnd&) = delete;
   ~QtFrontEnd() override;
 
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
-  void RunModal(CVentrelConfDlg& dialog) override;
+  bool RunModal(CVentrelConfDlg& dialog, std::string& reason) override;
 
  private:
   StartupGuard startup_guard_;  // made before the application object
@@ -51,6 +51,6 @@ class QtFrontEnd final : public FrontEnd {
 
 // The front end, once a display platform Qt would use has answered (see DisplayCheck); nullptr,
 // with `reason` set, when none does.
-std::unique_ptr<FrontEnd> OpenQtFrontEnd(std::string& reason);
+std::unique_ptr<FrontEnd> OpenQtFrontEnd(FailedStartFunction failed_start, std::string& reason);
 
 }  // namespace ventrel

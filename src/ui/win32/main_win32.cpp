@@ -4,17 +4,14 @@
 #include "app/command_line.h"
 #include "app/ventrel_conf.h"
 #include "ui/win32/dll_search.h"
-#include "ui/win32/front_end_platform.h"
 #include "ui/win32/modal_dialog_host.h"
 #include "ui/win32/resource.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ventrel::win32::TakeDllsFromTheSystemFolderOnly();  // before any window, any DLL
-  // Boxes have no owner until the dialog is on screen, and none again after it.
-  ventrel::win32::FrontEndPlatform platform;
   // The dialog object loads its icon before the configuration is opened.
   const HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
-  ventrel::win32::ModalDialogHost host(instance, icon, platform);
+  ventrel::win32::ModalDialogHost host(instance, icon);
 
   std::vector<std::string> arguments = ventrel::SplitCommandLine(::GetCommandLineA());
   arguments.erase(arguments.begin());  // the program name

@@ -5,21 +5,18 @@
 #include <windows.h>
 
 #include "app/dialog_host.h"
-#include "ui/win32/front_end_platform.h"
 
 namespace ventrel::win32 {
 
 class ModalDialogHost final : public DialogHost {
  public:
-  ModalDialogHost(HINSTANCE instance, HICON icon, FrontEndPlatform& platform)
-      : instance_(instance), icon_(icon), platform_(platform) {}
+  ModalDialogHost(HINSTANCE instance, HICON icon) : instance_(instance), icon_(icon) {}
   bool OpenWindows() override;
   bool RunModal(CVentrelConfDlg& dialog) override;
 
  private:
   HINSTANCE instance_;
   HICON icon_;
-  FrontEndPlatform& platform_;
 };
 
 }  // namespace ventrel::win32

@@ -3,8 +3,9 @@
 #include "ui/win32/resource.h"
 #include "ui/win32/texts.h"
 #include "ui/win32/window_geometry.h"
+#include "utility/platform/folders.h"
+#include "utility/platform/message_sink.h"
 #include "utility/platform/path.h"
-#include "utility/platform/platform.h"
 
 namespace ventrel::win32 {
 namespace {
@@ -21,8 +22,7 @@ ModelDialog* FromWindow(HWND hwnd) {
 
 ModelDialog* ModelDialog::running_ = nullptr;
 
-ModelDialog::ModelDialog(CVentrelConfDlg& config, HICON icon, FrontEndPlatform& platform)
-    : config_(config), icon_(icon), platform_(platform) {}
+ModelDialog::ModelDialog(CVentrelConfDlg& config, HICON icon) : config_(config), icon_(icon) {}
 
 bool ModelDialog::DoModal(HINSTANCE instance) {
   running_ = this;
@@ -30,7 +30,7 @@ bool ModelDialog::DoModal(HINSTANCE instance) {
   const INT_PTR result =
       ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VENTRELCONF_DIALOG), nullptr,
                         &ModelDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-  platform_.SetOwner(nullptr);
+  box_owner_.reset();
   running_ = nullptr;
   return result != -1;
 }
@@ -68,7 +68,7 @@ INT_PTR CALLBACK ModelDialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam,
       return reinterpret_cast<INT_PTR>(dialog->icon_);
     case WM_DESTROY:
       // A box shown after this point must not belong to a window that is going away.
-      dialog->platform_.SetOwner(nullptr);
+      dialog->box_owner_.reset();
       return FALSE;
     default:
       return FALSE;
@@ -94,7 +94,7 @@ LRESULT CALLBACK ModelDialog::HelpKeyFilter(int code, WPARAM wparam, LPARAM lpar
 BOOL ModelDialog::OnInitDialog(HWND hwnd) {
   window_.Attach(hwnd);
   list_.Attach(::GetDlgItem(hwnd, IDC_MODEL_LIST));
-  platform_.SetOwner(hwnd);
+  box_owner_.emplace(hwnd);
   CentreInWorkArea();
   window_.SetIcons(icon_);
 
@@ -138,10 +138,10 @@ void ModelDialog::OnPaintIconic() {
 
 void ModelDialog::OnHelp() {
   const std::string help_file =
-      PathReplaceExtension(CurrentPlatform().ExePath(), texts::kHelpExtension);
+      PathReplaceExtension(CurrentFolders().ExePath(), texts::kHelpExtension);
   if (!::WinHelpA(window_.hwnd(), help_file.c_str(), HELP_CONTEXT, texts::kHelpContext)) {
-    CurrentPlatform().ShowMessage(ApplicationName(), std::string(texts::kHelpFailed),
-                                  MessageIcon::kWarning);
+    CurrentMessageSink().ShowMessage(ApplicationName(), std::string(texts::kHelpFailed),
+                                     MessageIcon::kWarning);
   }
 }
 

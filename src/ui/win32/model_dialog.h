@@ -5,15 +5,17 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "config/ventrel_conf_dlg.h"
 #include "ui/win32/controls.h"
-#include "ui/win32/front_end_platform.h"
+#include "ui/win32/owned_box_sink.h"
 
 namespace ventrel::win32 {
 
 class ModelDialog {
  public:
-  ModelDialog(CVentrelConfDlg& config, HICON icon, FrontEndPlatform& platform);
+  ModelDialog(CVentrelConfDlg& config, HICON icon);
   ModelDialog(const ModelDialog&) = delete;
   ModelDialog& operator=(const ModelDialog&) = delete;
 
@@ -34,9 +36,9 @@ class ModelDialog {
 
   CVentrelConfDlg& config_;
   HICON icon_;
-  FrontEndPlatform& platform_;
   Window window_;
   ComboBox list_;
+  std::optional<OwnedBoxSink> box_owner_;  // while the dialog is on screen
 
   // The dialog on screen, for the key filter; there is never more than one.
   static ModelDialog* running_;

@@ -23,7 +23,8 @@ POINT CentredPosition(const RECT& work_area, int width, int height) {
 }
 
 POINT MinimisedIconPosition(const RECT& client, int icon_width, int icon_height) {
-  // C++ division truncates toward zero, as the placement rule asks.
+  // Half the room left over, rounded up. Where the icon is the larger, the room is negative and the
+  // division truncates toward zero (-7 / 2 is -3), so the icon keeps that position too.
   return {(client.right - client.left - icon_width + 1) / 2,
           (client.bottom - client.top - icon_height + 1) / 2};
 }

@@ -1,8 +1,6 @@
 #include "utility/ini/ini.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdint>
 #include <vector>
 
 #include "utility/ini/file_encoding.h"
@@ -402,29 +400,15 @@ EditResult EditIniText(std::string& content, const std::vector<IniEntry>& entrie
 
 int ParseProfileInt(std::string_view value, int default_value) {
   value = TrimBlanks(value);
-  if (value.empty()) {
-    return default_value;
+  return value.empty() ? default_value : ReadDecimal(value).wrapped;
+}
+
+std::string_view DefaultAsRead(std::string_view default_value) {
+  std::size_t length = default_value.size();
+  while (length > 1 && default_value[length - 1] == ' ') {
+    --length;
   }
-  bool negative = false;
-  if (value.front() == '+' || value.front() == '-') {
-    negative = value.front() == '-';
-    value.remove_prefix(1);
-  }
-  std::int64_t magnitude = 0;
-  for (const char c : value) {
-    if (c < '0' || c > '9') {
-      break;
-    }
-    magnitude = magnitude * 10 + (c - '0');
-    if (magnitude > std::int64_t{INT_MAX} + 1) {
-      magnitude = std::int64_t{INT_MAX} + 1;  // saturate: a huge number must not wrap to a model
-    }
-  }
-  const std::int64_t signed_value = negative ? -magnitude : magnitude;
-  if (signed_value > INT_MAX) {
-    return INT_MAX;
-  }
-  return static_cast<int>(signed_value);
+  return default_value.substr(0, length);
 }
 
 bool FindIniValue(std::string_view content, std::string_view key, std::string_view section,
@@ -494,7 +478,7 @@ bool CIni::Donne(std::string& out, std::string_view key, std::string_view defaul
       FindIniFileValue(content, key, section, out)) {
     return true;
   }
-  out = default_value;
+  out = DefaultAsRead(default_value);
   return false;
 }
 

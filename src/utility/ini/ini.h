@@ -13,6 +13,8 @@
 //   inside a value belongs to the value;
 // - one pair of matching quotes (" or ') around a value is removed;
 // - a UTF-8 byte-order mark is skipped;
+// - a missing key reads as the default text without its trailing spaces; an integer is read
+//   modulo 2^32, as GetPrivateProfileInt reads it (see ParseProfileInt);
 // - a file that starts with a UTF-16 byte-order mark (little- or big-endian) is UTF-16 text: names
 //   and values are converted from and to the program's 8-bit text, and the file is written back in
 //   UTF-16; any other file is 8-bit text, taken byte for byte (NUL bytes included).
@@ -46,14 +48,13 @@ class CIni {
   CIni& operator=(const CIni&) = delete;
   virtual ~CIni() = default;
 
-  // Reads text. True when the key exists; otherwise `out` holds a copy of `default_value`.
+  // Reads text. True when the key exists; otherwise `out` holds `default_value` as read (see
+  // DefaultAsRead).
   bool Donne(std::string& out, std::string_view key, std::string_view default_value,
              std::string_view section, const std::string& file);
 
-  // Reads an integer as GetPrivateProfileInt does: an empty or missing value gives the default;
-  // otherwise an optional sign and the digits up to the first non-digit (none gives 0). A number
-  // beyond the 32-bit range reads as the nearest 32-bit value, never as what it would wrap to.
-  // True when the key exists.
+  // Reads an integer as GetPrivateProfileInt does (see ParseProfileInt); a missing value gives the
+  // default. True when the key exists.
   bool Donne(int& out, std::string_view key, int default_value, std::string_view section,
              const std::string& file);
 
@@ -90,7 +91,13 @@ bool FindIniFileValue(std::string_view bytes, std::string_view key, std::string_
 EditResult EditIniFile(std::string& bytes, const std::vector<IniEntry>& entries,
                        std::string_view section);
 
-// The integer reading rule on one value (see Donne).
+// The integer reading rule on one value: an empty value gives the default; otherwise an optional
+// sign and the digits up to the first non-digit (none gives 0), modulo 2^32 as a 32-bit signed
+// integer, so that 4294967496 reads as 200, as the driver reads it.
 int ParseProfileInt(std::string_view value, int default_value);
+
+// The text default as the profile functions give it back: without its trailing spaces, though
+// never shorter than its first byte.
+std::string_view DefaultAsRead(std::string_view default_value);
 
 }  // namespace ventrel

@@ -1,7 +1,4 @@
-// The real platform on Windows: the module's own path, the shell's known folders and MessageBoxA,
-// or standard error where no one could see a box.
-#include "utility/platform/platform_win32.h"
-
+// The real folders on Windows: the module's own path and the shell's known folders.
 #include <windows.h>
 //
 #include <knownfolders.h>
@@ -11,6 +8,7 @@
 #include <algorithm>
 
 #include "utility/platform/code_page_win32.h"
+#include "utility/platform/folders.h"
 #include "utility/platform/path.h"
 #include "utility/text.h"
 
@@ -137,24 +135,7 @@ std::string NativeProgramsFolderFromRegistry() {
   return AnsiPath(value);
 }
 
-void WriteToStandardError(const std::string& line) {
-  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
-  if (error == nullptr || error == INVALID_HANDLE_VALUE) {
-    return;  // started without one: the line has nowhere to go
-  }
-  std::size_t done = 0;
-  while (done < line.size()) {
-    DWORD written = 0;
-    if (!::WriteFile(error, line.data() + done, static_cast<DWORD>(line.size() - done), &written,
-                     nullptr) ||
-        written == 0) {
-      return;
-    }
-    done += written;
-  }
-}
-
-class Win32Platform final : public Platform {
+class Win32Folders final : public PlatformFolders {
  public:
   std::string ExePath() const override { return ModuleFileName(); }
 
@@ -180,40 +161,13 @@ class Win32Platform final : public Platform {
     const std::string exe = ExePath();
     return exe.empty() ? std::string() : PathFolderPart(exe);
   }
-
-  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
-    ShowMessageBox(nullptr, caption, text, icon);
-  }
 };
 
 }  // namespace
 
-bool WindowStationVisible() {
-  USEROBJECTFLAGS flags{};
-  const HWINSTA station = ::GetProcessWindowStation();
-  if (station == nullptr ||
-      !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) {
-    return true;  // nothing known against a box: show it, as every program would
-  }
-  return (flags.dwFlags & WSF_VISIBLE) != 0;
-}
-
-void ShowMessageBox(HWND owner, const std::string& caption, const std::string& text,
-                    MessageIcon icon) {
-  if (!WindowStationVisible()) {
-    WriteToStandardError(caption + ": " + text + "\n");
-    return;
-  }
-  ::MessageBoxA(owner, text.c_str(), caption.c_str(), MessageBoxType(icon));
-}
-
-unsigned MessageBoxType(MessageIcon icon) {
-  return MB_OK | (icon == MessageIcon::kError ? MB_ICONERROR : MB_ICONEXCLAMATION);
-}
-
-Platform& RealPlatform() {
-  static Win32Platform platform;
-  return platform;
+const PlatformFolders& RealFolders() {
+  static const Win32Folders folders;
+  return folders;
 }
 
 }  // namespace ventrel

@@ -1,4 +1,4 @@
-// What the Windows platform and the Windows front end share: the message box, or its line on
+// What the platform's sink and the Windows front end share: the message box, or its line on
 // standard error where no one could see it.
 #pragma once
 
@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "utility/platform/platform.h"
+#include "utility/platform/message_sink.h"
 
 namespace ventrel {
 

@@ -1,13 +1,12 @@
-// The real platform on Linux: folders from /proc, the file-system hierarchy and XDG; messages on
-// standard error until a window front end takes them over.
+// The real folders on Linux: the executable from /proc, the file-system hierarchy and XDG.
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
+#include "utility/platform/environment.h"
+#include "utility/platform/folders.h"
 #include "utility/platform/path.h"
-#include "utility/platform/platform.h"
 
 namespace ventrel {
 namespace {
@@ -36,12 +35,7 @@ std::string CanonicalFolder(const char* folder) {
   return resolved ? std::string(resolved.get()) : std::string(folder);
 }
 
-std::string EnvironmentValue(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
-class PosixPlatform final : public Platform {
+class LinuxFolders final : public PlatformFolders {
  public:
   std::string ExePath() const override { return ReadExeLink(); }
 
@@ -63,19 +57,13 @@ class PosixPlatform final : public Platform {
     const std::string exe = ExePath();
     return exe.empty() ? std::string() : PathFolderPart(exe);
   }
-
-  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon) override {
-    const std::string line = caption + ": " + text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-  }
 };
 
 }  // namespace
 
-Platform& RealPlatform() {
-  static PosixPlatform platform;
-  return platform;
+const PlatformFolders& RealFolders() {
+  static const LinuxFolders folders;
+  return folders;
 }
 
 }  // namespace ventrel

@@ -1,4 +1,4 @@
-#include "app/window_module_posix.h"
+#include "ui/linux/window_module.h"
 
 #include <dlfcn.h>
 
@@ -7,16 +7,15 @@
 #include <utility>
 
 #include "app/texts.h"
+#include "app/ventrel_conf.h"
+#include "ui/linux/texts.h"
+#include "utility/platform/environment.h"
+#include "utility/platform/folders.h"
 #include "utility/platform/path.h"
 #include "utility/text.h"
 
 namespace ventrel {
 namespace {
-
-bool IsSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
 
 OpenFrontEndFunction FindEntryPoint(void* module) {
   void* symbol = ::dlsym(module, kOpenFrontEndSymbol);
@@ -26,9 +25,20 @@ OpenFrontEndFunction FindEntryPoint(void* module) {
   return entry;
 }
 
+void SayNoDialog(MessageSink& sink, std::string_view reason) {
+  sink.ShowMessage(ApplicationName(), FillInMessage(texts::kNoDialog, reason), MessageIcon::kError);
+}
+
+// Qt is past returning: the line of a dialog that cannot be shown, and the program ends as it
+// would have, had the module been able to say so.
+[[noreturn]] void EndWithoutDialog(const char* reason) {
+  SayNoDialog(PlatformMessageSink(), reason != nullptr ? reason : texts::kModuleRefused);
+  std::_Exit(CVentrelConf::kNoDialog);
+}
+
 }  // namespace
 
-WindowModule::WindowModule(std::string module_path, Platform& fallback)
+WindowModule::WindowModule(std::string module_path, MessageSink& fallback)
     : module_path_(std::move(module_path)), fallback_(fallback) {}
 
 // The module itself stays loaded until the process ends: Qt does not survive being unloaded.
@@ -36,30 +46,36 @@ WindowModule::~WindowModule() = default;
 
 void WindowModule::ShowMessage(const std::string& caption, const std::string& text,
                                MessageIcon icon) {
-  if (FrontEnd* windows = Windows()) {
-    windows->ShowMessage(caption, text, icon);
+  if (FrontEnd* front_end = LoadedFrontEnd()) {
+    front_end->ShowMessage(caption, text, icon);
     return;
   }
   fallback_.ShowMessage(caption, text, icon);
 }
 
 bool WindowModule::OpenWindows() {
-  if (Windows() != nullptr) {
+  if (LoadedFrontEnd() != nullptr) {
     return true;
   }
-  fallback_.ShowMessage(ApplicationName(), FillInMessage(texts::kNoDialog, failure_),
-                        MessageIcon::kError);
+  SayNoDialog(fallback_, failure_);
   return false;
 }
 
 bool WindowModule::RunModal(CVentrelConfDlg& dialog) {
-  if (FrontEnd* windows = Windows()) {
-    windows->RunModal(dialog);
+  FrontEnd* front_end = LoadedFrontEnd();
+  if (front_end == nullptr) {
+    SayNoDialog(fallback_, failure_);
+    return false;
   }
-  return true;  // OpenWindows said already what it could not open
+  std::string reason;
+  if (front_end->RunModal(dialog, reason)) {
+    return true;
+  }
+  SayNoDialog(*this, reason.empty() ? texts::kDialogFailed : reason);
+  return false;
 }
 
-FrontEnd* WindowModule::Windows() {
+FrontEnd* WindowModule::LoadedFrontEnd() {
   if (tried_) {
     return front_end_.get();
   }
@@ -85,7 +101,7 @@ FrontEnd* WindowModule::Windows() {
     return nullptr;
   }
   std::string reason;
-  front_end_.reset(open(kFrontEndVersion, &reason));
+  front_end_.reset(open(kFrontEndVersion, &EndWithoutDialog, &reason));
   if (!front_end_) {
     failure_ = reason.empty() ? std::string(texts::kModuleRefused) : reason;
   }
@@ -97,7 +113,7 @@ std::string WindowModulePath(const std::string& exe_path) {
 }
 
 bool DisplayConfigured() {
-  return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+  return !EnvironmentValue("DISPLAY").empty() || !EnvironmentValue("WAYLAND_DISPLAY").empty();
 }
 
 }  // namespace ventrel
