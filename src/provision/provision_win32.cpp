@@ -208,6 +208,31 @@ bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_
   return written;
 }
 
+// Records for the account that ran the step what Active Setup records after a logon's run: the
+// installing user, provisioned at once, is then not provisioned again at the next logon, which
+// would undo a model chosen in the dialog in the meantime.
+void RecordRunForUser(const std::string& step_path, ProvisioningOutcome& outcome) {
+  const std::string brand = InstalledBrandFolder(step_path);
+  HKEY machine = nullptr;
+  if (brand.empty() || ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, ActiveSetupKey(brand).c_str(), 0,
+                                       KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                                       &machine) != ERROR_SUCCESS) {
+    return;  // not registered (yet): nothing to record
+  }
+  const std::string version = ReadString(machine, "Version");
+  ::RegCloseKey(machine);
+  HKEY user = nullptr;
+  if (version.empty() ||
+      ::RegCreateKeyExA(HKEY_CURRENT_USER, ActiveSetupKey(brand).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &user, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  if (SetString(user, "Version", REG_SZ, version)) {
+    outcome.log.push_back("recorded Version " + version + " for this user");
+  }
+  ::RegCloseKey(user);
+}
+
 bool RemoveMachineModel(const std::string& step_path, ProvisioningOutcome& outcome) {
   const std::string model_file = MachineModelFile(step_path);
   if (!::DeleteFileA(model_file.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
@@ -300,6 +325,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string what = "user";
   if (arguments.empty()) {
     outcome = ProvisionUser(step_path, system);
+    if (outcome.status == 0 && WritesIntoProfileOf(system.AccountSid())) {
+      RecordRunForUser(step_path, outcome);
+    }
   } else if (EqualsIgnoreAsciiCase(arguments[0], "/register")) {
     what = "register";
     outcome.status = Register(step_path, arguments, product, outcome);

@@ -244,6 +244,9 @@ for entry in "${BRANDS[@]}"; do
     board_is "$board_301"
   check "$slug: ... their catalogue is laid out at once" \
     same "$data/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
+  status=0
+  logon "$brand" || status=$?
+  check "$slug: ... and their next logon does not run the step again" test "$status" -eq 125
   code="$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')"
   arp="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
   for pair in "DisplayName VentrelConf ($brand $product)" "DisplayVersion $version" \
