@@ -590,6 +590,24 @@ SystemError FakeFileSystem::Rename(const NativePath& from, const NativePath& to,
   return kInUse;
 }
 
+SystemError FakeFileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
+  if (!Step(FakeStep::kLink, link)) {
+    return kPowerLost;
+  }
+  if (!choices_.hard_links) {
+    return kUnsupported;
+  }
+  const int inode = InodeAt(target);
+  if (inode == 0) {
+    return kNoEntry;
+  }
+  if (InodeAt(link) != 0) {
+    return kExists;
+  }
+  Apply(*FolderOf(link), Op{Op::kLink, NamePart(link), {}, inode});
+  return 0;
+}
+
 std::unique_ptr<store::WriterLock> FakeFileSystem::LockFor(const NativePath& target) {
   return std::make_unique<FakeLock>(*this, FolderPart(target));
 }

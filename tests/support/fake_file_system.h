@@ -33,6 +33,7 @@ enum class FakeStep {
   kTruncate,
   kRemove,
   kRename,
+  kLink,
   kLock,
   kSyncFolder,
   kList
@@ -56,6 +57,7 @@ class FakeFileSystem final : public store::FileSystem {
     bool locks = true;              // a lock to give
     bool refuse_new_files = false;  // the folder lets files be written but no new one made
     bool flush_temporaries = true;  // false: the fault of a store that forgets to flush
+    bool hard_links = true;         // false: FAT, many network shares
   };
   explicit FakeFileSystem(Choices choices);
 
@@ -119,6 +121,8 @@ class FakeFileSystem final : public store::FileSystem {
   void RemoveFile(const store::NativePath& path) override;
   store::SystemError Rename(const store::NativePath& from, const store::NativePath& to,
                             store::RenameMode mode) override;
+  store::SystemError LinkBeside(const store::NativePath& target,
+                                const store::NativePath& link) override;
   std::unique_ptr<store::WriterLock> LockFor(const store::NativePath& target) override;
 
  private:

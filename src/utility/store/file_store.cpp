@@ -178,12 +178,63 @@ StepOutcome SettleExchange(FileSystem& fs, const NativePath& temp_path, const Na
   return StepOutcome::kRaced;
 }
 
+// Where no exchange is to be had, the file we replace keeps a second name through the rename: a
+// program that writes without our lock (the driver, through the profile functions) and wrote
+// between our last check and our rename would otherwise lose that write without a word. Empty
+// when no link could be made; the rename then goes on unwatched, as before.
+NativePath LinkOriginal(FileSystem& fs, const NativePath& target, std::mt19937& random) {
+  const std::size_t name_start = NameStart(target);
+  const NativePath name = target.substr(name_start);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    NativePath link = target.substr(0, name_start) + TemporaryFileName(name, random);
+    const SystemError error = fs.LinkBeside(target, link);
+    if (error == 0) {
+      return link;
+    }
+    if (!fs.IsExisting(error)) {
+      break;
+    }
+  }
+  return {};
+}
+
+// After a rename over the file: what the link still names must be what we read. If it is not,
+// someone wrote the file after our check: their file goes back in place and the step starts again
+// from it, so that their write is edited, not undone. Should another program hold ours open by
+// then, their content goes over ours in place instead; should that fail too, theirs stays under
+// the link's name and the write is reported as failed.
+StepOutcome SettleReplacement(FileSystem& fs, const NativePath& link, const NativePath& target,
+                              const FileIdentity& read_identity, WriteFailure& why) {
+  FileIdentity displaced;
+  if (!fs.IdentityAt(link, displaced) || SameContent(read_identity, displaced)) {
+    fs.RemoveFile(link);
+    return StepOutcome::kDone;
+  }
+  const SystemError error = fs.Rename(link, target, RenameMode::kReplace);
+  if (error == 0) {
+    return StepOutcome::kRaced;
+  }
+  why = fs.FailureOf(error);
+  std::string theirs;
+  FileIdentity theirs_identity;
+  FileIdentity ours;
+  SystemError read_error = 0;
+  if (fs.IsRefused(error) &&
+      ReadStable(fs, link, false, theirs, theirs_identity, read_error) == ReadResult::kOk &&
+      fs.IdentityAt(target, ours) &&
+      WriteInPlace(fs, target, theirs, ours, why) == StepOutcome::kDone) {
+    fs.RemoveFile(link);
+    return StepOutcome::kRaced;
+  }
+  return StepOutcome::kFailed;
+}
+
 // Puts the temporary file in the file's place: atomic, so that the driver finds the old file or
 // the new one and never none. A new file never replaces one that appeared meanwhile; an existing
 // one is exchanged where the system can, renamed over otherwise.
 StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
                     const std::string& content, const FileIdentity& read_identity,
-                    WriteFailure& why) {
+                    std::mt19937& random, WriteFailure& why) {
   RenameMode mode = read_identity.exists ? RenameMode::kReplace : RenameMode::kNoReplace;
   SystemError error = 0;
   if (read_identity.exists && fs.CanExchange()) {
@@ -198,9 +249,15 @@ StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePat
     mode = fs.IsUnsupported(error) ? RenameMode::kReplace : RenameMode::kExchange;
   }
   if (mode != RenameMode::kExchange) {
+    const NativePath link =
+        mode == RenameMode::kReplace ? LinkOriginal(fs, target, random) : NativePath();
     error = fs.Rename(temp_path, target, mode);
     if (error == 0) {
-      return StepOutcome::kDone;
+      return link.empty() ? StepOutcome::kDone
+                          : SettleReplacement(fs, link, target, read_identity, why);
+    }
+    if (!link.empty()) {
+      fs.RemoveFile(link);
     }
   }
   fs.RemoveFile(temp_path);
@@ -266,7 +323,8 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
     return WriteInPlace(fs, target, content, read_identity, why);
   }
   if (!temp_path.empty()) {
-    const StepOutcome installed = Install(fs, temp_path, target, content, read_identity, why);
+    const StepOutcome installed =
+        Install(fs, temp_path, target, content, read_identity, random, why);
     if (installed != StepOutcome::kDone) {
       return installed;
     }

@@ -162,6 +162,11 @@ class FileSystem {
   // program holds `to` open (Windows); kExchange is unsupported where CanExchange is false.
   virtual SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) = 0;
 
+  // Gives the file at `target` a second name, `link`, beside it (a hard link), so that a rename
+  // over `target` leaves the file it displaced there to be checked. IsUnsupported where the file
+  // system has no hard links.
+  virtual SystemError LinkBeside(const NativePath& target, const NativePath& link) = 0;
+
   // The lock for writers of `target`, not yet acquired.
   virtual std::unique_ptr<WriterLock> LockFor(const NativePath& target) = 0;
 

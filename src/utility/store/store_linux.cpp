@@ -79,6 +79,7 @@ class LinuxFileSystem final : public FileSystem {
                         const FileIdentity& now) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
 
@@ -327,6 +328,10 @@ void LinuxFileSystem::RemoveFile(const NativePath& path) {
 
 // A file system (or a kernel) without renameat2's flags gets the plain rename for a new file; an
 // exchange it cannot do is left to the caller, who renames over instead.
+SystemError LinuxFileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
+  return ::link(target.c_str(), link.c_str()) == 0 ? 0 : static_cast<SystemError>(errno);
+}
+
 SystemError LinuxFileSystem::Rename(const NativePath& from, const NativePath& to, RenameMode mode) {
   if (mode != RenameMode::kReplace) {
     const unsigned flags = mode == RenameMode::kExchange ? RENAME_EXCHANGE : RENAME_NOREPLACE;

@@ -115,6 +115,7 @@ class Win32FileSystem final : public FileSystem {
                         const FileIdentity& now) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
 
@@ -390,6 +391,17 @@ SystemError Win32FileSystem::Overwrite(const FileHandle& file, const std::string
 
 void Win32FileSystem::RemoveFile(const NativePath& path) {
   ::DeleteFileW(path.c_str());
+}
+
+// A hard link, not a handle kept open: Windows refuses to rename over a file that anyone holds
+// open, even sharing delete (short of the POSIX-style rename of Windows 10, which Wine lacks). FAT
+// and many network shares have no hard links.
+SystemError Win32FileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
+  if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
+    return 0;
+  }
+  const DWORD error = ::GetLastError();
+  return error == ERROR_INVALID_FUNCTION ? ERROR_NOT_SUPPORTED : error;
 }
 
 // Windows has no rename that exchanges, nor one that tells what it replaced. A replacement waits a
