@@ -395,8 +395,14 @@ void Win32FileSystem::RemoveFile(const NativePath& path) {
 
 // A hard link, not a handle kept open: Windows refuses to rename over a file that anyone holds
 // open, even sharing delete (short of the POSIX-style rename of Windows 10, which Wine lacks). FAT
-// and many network shares have no hard links.
+// and many network shares have no hard links. Nor while another program holds the file open:
+// the rename over it is refused then, and the link's name, which cannot go while the file is
+// held, would be left beside it. The test is a moment's exclusive open, no longer than the
+// rename's own.
 SystemError Win32FileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
+  if (!OpenFile(target.c_str(), DELETE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL).valid()) {
+    return ::GetLastError();
+  }
   if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
     return 0;
   }
