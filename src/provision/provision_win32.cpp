@@ -214,9 +214,9 @@ bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_
 void RecordRunForUser(const std::string& step_path, ProvisioningOutcome& outcome) {
   const std::string brand = InstalledBrandFolder(step_path);
   HKEY machine = nullptr;
-  if (brand.empty() || ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, ActiveSetupKey(brand).c_str(), 0,
-                                       KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                                       &machine) != ERROR_SUCCESS) {
+  if (brand.empty() ||
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, ActiveSetupKey(brand).c_str(), 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &machine) != ERROR_SUCCESS) {
     return;  // not registered (yet): nothing to record
   }
   const std::string version = ReadString(machine, "Version");
