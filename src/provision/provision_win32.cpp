@@ -26,6 +26,7 @@
 #include "app/command_line.h"
 #include "provision/provisioning.h"
 #include "utility/platform/code_page_win32.h"
+#include "utility/platform/folders.h"
 #include "utility/platform/path.h"
 #include "utility/text.h"
 
@@ -38,21 +39,6 @@ constexpr const char kLogFolder[] = "VentrelConf";
 constexpr const char kLogFile[] = "Provisioning.log";
 // A log that grew this large starts again: the step runs at every logon of every user.
 constexpr LONGLONG kLongestLog = 1 << 20;
-
-std::string StepPath() {
-  std::string buffer(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0 || buffer.size() >= 32768) {
-      return {};
-    }
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
 
 class Win32ProvisioningSystem final : public ProvisioningSystem {
  public:
@@ -305,7 +291,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   Win32ProvisioningSystem system;
-  const std::string step_path = StepPath();
+  const std::string step_path = RealFolders().ExePath();
   std::vector<std::string> arguments = SplitCommandLine(::GetCommandLineA());
   arguments.erase(arguments.begin());  // the program name
 
