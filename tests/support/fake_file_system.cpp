@@ -11,7 +11,7 @@ using store::RenameMode;
 using store::SystemError;
 
 // How often the Windows primitives try again while another program holds the file.
-constexpr int kBusyAttempts = 20;
+constexpr int kBusyAttempts = 25;
 
 std::size_t NameStart(const NativePath& path) {
   const std::size_t separator = path.find_last_of(store::kSeparators);
@@ -549,45 +549,57 @@ void FakeFileSystem::RemoveFile(const NativePath& path) {
 }
 
 SystemError FakeFileSystem::Rename(const NativePath& from, const NativePath& to, RenameMode mode) {
-  const int attempts = choices_.windows && mode == RenameMode::kReplace ? kBusyAttempts : 1;
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (!Step(FakeStep::kRename, to, mode)) {
-      return kPowerLost;
-    }
-    const int source = InodeAt(from);
-    const int target = InodeAt(to);
-    if (mode == RenameMode::kExchange && !choices_.exchange) {
-      return kUnsupported;
-    }
-    if (source == 0 || (mode == RenameMode::kExchange && target == 0)) {
-      return kNoEntry;
-    }
-    if (mode == RenameMode::kNoReplace && target != 0) {
-      return kExists;
-    }
-    if (mode == RenameMode::kReplace && target != 0 && choices_.windows &&
-        inodes_[target].read_only) {
-      return kDenied;
-    }
-    if (target != 0 && inodes_[target].refusals > 0) {
-      --inodes_[target].refusals;
-      if (attempt + 1 == attempts) {
-        return kInUse;
-      }
-      continue;
-    }
-    Folder& folder = *FolderOf(to);
-    const bool exchange = mode == RenameMode::kExchange;
-    Apply(folder, Op{exchange ? Op::kExchange : Op::kRename, NamePart(from), NamePart(to), 0});
-    inodes_[source].change_time = ++clock_;
-    if (choices_.windows) {
-      // MOVEFILE_WRITE_THROUGH: on disk, with all that came before it, when the call returns.
-      folder.durable = folder.entries;
-      folder.pending.clear();
-    }
-    return 0;
+  if (!Step(FakeStep::kRename, to, mode)) {
+    return kPowerLost;
   }
-  return kInUse;
+  const int source = InodeAt(from);
+  const int target = InodeAt(to);
+  if (mode == RenameMode::kExchange && !choices_.exchange) {
+    return kUnsupported;
+  }
+  if (source == 0 || (mode == RenameMode::kExchange && target == 0)) {
+    return kNoEntry;
+  }
+  if (mode == RenameMode::kNoReplace && target != 0) {
+    return kExists;
+  }
+  if (mode == RenameMode::kReplace && target != 0 && choices_.windows &&
+      inodes_[target].read_only) {
+    return kDenied;
+  }
+  if (target != 0 && inodes_[target].refusals > 0) {
+    --inodes_[target].refusals;
+    return kInUse;
+  }
+  Folder& folder = *FolderOf(to);
+  const bool exchange = mode == RenameMode::kExchange;
+  Apply(folder, Op{exchange ? Op::kExchange : Op::kRename, NamePart(from), NamePart(to), 0});
+  inodes_[source].change_time = ++clock_;
+  if (choices_.windows) {
+    // MOVEFILE_WRITE_THROUGH: on disk, with all that came before it, when the call returns.
+    folder.durable = folder.entries;
+    folder.pending.clear();
+  }
+  return 0;
+}
+
+SystemError FakeFileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
+  if (!Step(FakeStep::kLink, link)) {
+    return kPowerLost;
+  }
+  const int inode = InodeAt(target);
+  if (!choices_.hard_links || inode == 0) {
+    return choices_.hard_links ? kNoEntry : kUnsupported;
+  }
+  if (InodeAt(link) != 0 || inodes_[inode].refusals > 0) {
+    return InodeAt(link) != 0 ? kExists : kInUse;  // no holder shares deletion
+  }
+  Apply(*FolderOf(link), Op{Op::kLink, NamePart(link), {}, inode});
+  return 0;
+}
+
+bool FakeFileSystem::WaitForHolder(int attempt) {
+  return choices_.windows && attempt < kBusyAttempts && Step(FakeStep::kWait, {});
 }
 
 std::unique_ptr<store::WriterLock> FakeFileSystem::LockFor(const NativePath& target) {

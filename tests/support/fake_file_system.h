@@ -33,6 +33,8 @@ enum class FakeStep {
   kTruncate,
   kRemove,
   kRename,
+  kLink,
+  kWait,  // for a program that holds the file open
   kLock,
   kSyncFolder,
   kList
@@ -51,11 +53,12 @@ class FakeFileSystem final : public store::FileSystem {
  public:
   // The system whose choices the fake makes.
   struct Choices {
-    bool windows = false;           // no exchange, renames that write through, retries while in use
+    bool windows = false;           // no exchange, renames that write through, waits while in use
     bool exchange = true;           // Linux: renameat2's exchange
     bool locks = true;              // a lock to give
     bool refuse_new_files = false;  // the folder lets files be written but no new one made
     bool flush_temporaries = true;  // false: the fault of a store that forgets to flush
+    bool hard_links = true;         // false: FAT, many network shares
   };
   explicit FakeFileSystem(Choices choices);
 
@@ -119,6 +122,9 @@ class FakeFileSystem final : public store::FileSystem {
   void RemoveFile(const store::NativePath& path) override;
   store::SystemError Rename(const store::NativePath& from, const store::NativePath& to,
                             store::RenameMode mode) override;
+  store::SystemError LinkBeside(const store::NativePath& target,
+                                const store::NativePath& link) override;
+  bool WaitForHolder(int attempt) override;
   std::unique_ptr<store::WriterLock> LockFor(const store::NativePath& target) override;
 
  private:

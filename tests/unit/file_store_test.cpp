@@ -437,6 +437,47 @@ TEST(FileStoreTest, FileInUseIsWaitedForThenWrittenInPlaceOrLeft) {
   }
 }
 
+// Windows: the driver writes the file in place, without our lock, while a replacement of ours is
+// under way. Its write is edited, not undone: a rename waits for a holder and looks again, and
+// the file we rename over keeps a second name through the rename, to be looked at. Should another
+// program hold ours open when theirs would go back, their content goes over ours in place. Only
+// where there are no hard links is a write in the instant before the rename still undone.
+TEST(FileStoreTest, DriverWriteDuringAReplacementIsEditedNotUndone) {
+  const struct {
+    const char* when;
+    bool hard_links;
+    FakeStep step;  // the driver writes before the first of these
+    bool ours_held_open;
+    int calls;
+    const char* content;
+  } cases[] = {
+      {"while a holder is waited for", false, FakeStep::kWait, false, 2, "driver\nours\n"},
+      {"just before the rename", true, FakeStep::kRename, false, 2, "driver\nours\n"},
+      {"just before, ours then held open", true, FakeStep::kRename, true, 2, "driver\nours\n"},
+      {"just before, without hard links", false, FakeStep::kRename, false, 1, "old\nours\n"},
+  };
+  for (const auto& c : cases) {
+    FakeFileSystem::Choices choices = WindowsChoices();
+    choices.hard_links = c.hard_links;
+    FakeFileSystem fs = FakeDisk(choices);
+    if (c.step == FakeStep::kWait) {
+      fs.SetInUse(kFakeBoard, 1, test::Sharing::kReading);
+    }
+    Before(fs, c.step, 1, [&](int seen) {
+      if (seen == 1) {
+        fs.Put(kFakeBoard, "driver\n");
+      } else if (seen == 2 && c.ours_held_open) {
+        fs.SetInUse(kFakeBoard, 1000, test::Sharing::kReadingAndWriting);
+      }
+    });
+    int calls = 0;
+    ASSERT_TRUE(test::AppendOver(fs, kFakeBoard, "ours\n", &calls)) << c.when;
+    EXPECT_EQ(calls, c.calls) << c.when;
+    EXPECT_EQ(fs.Content(kFakeBoard), c.content) << c.when;
+    EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI") << c.when;
+  }
+}
+
 TEST(FileStoreTest, ReadWaitsForAShortExclusiveHold) {
   for (const int refusals : {3, 1000}) {
     FakeFileSystem fs = FakeDisk(WindowsChoices());

@@ -3,6 +3,7 @@
 #include "utility/store/file_store.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "utility/store/primitives.h"
@@ -11,9 +12,13 @@ namespace ventrel {
 namespace store {
 namespace {
 
-// A file that keeps changing under a reader, or a writer that keeps losing the race against one
-// who does not lock, gives up after this many tries rather than loop for ever.
-constexpr int kAttempts = 5;
+// A file that keeps changing under a reader gives up after this many tries rather than loop for
+// ever.
+constexpr int kReadAttempts = 5;
+// And a writer that keeps losing the race against one who does not lock. A driver that writes
+// every few milliseconds changes the file during about half of our steps (each writes and
+// flushes a temporary), so a write gets this many, a tenth of a second or so.
+constexpr int kUpdateAttempts = 20;
 // Tries at a temporary name before giving up: a clash of six random letters is already rare.
 constexpr int kNameAttempts = 16;
 
@@ -96,7 +101,7 @@ std::optional<ReadResult> ReadOnce(FileSystem& fs, const NativePath& path, bool 
 ReadResult ReadStable(FileSystem& fs, const NativePath& path, bool follow_link,
                       std::string& content, FileIdentity& identity, SystemError& error,
                       bool* kept_changing = nullptr) {
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     if (const auto result = ReadOnce(fs, path, follow_link, content, identity, error)) {
       return *result;
     }
@@ -183,12 +188,121 @@ StepOutcome SettleExchange(FileSystem& fs, const NativePath& temp_path, const Na
   return StepOutcome::kRaced;
 }
 
+// Renames `from` over `to` while `to` is still the file `expected` describes, looked at just
+// before each attempt (and after `before_each`). Windows refuses while another program holds `to`
+// open: we wait for it to let go, since the holder may be writing it (the driver does, through
+// the profile functions), and a rename after that write without a look would undo it. kRaced
+// when `to` changed.
+StepOutcome RenameOver(FileSystem& fs, const NativePath& from, const NativePath& to,
+                       const FileIdentity& expected, SystemError& error,
+                       const std::function<void()>& before_each = nullptr) {
+  for (int attempt = 1;; ++attempt) {
+    if (before_each) {
+      before_each();
+    }
+    FileIdentity now;
+    if (!fs.IdentityAt(to, now) || !SameContent(expected, now)) {
+      return StepOutcome::kRaced;
+    }
+    error = fs.Rename(from, to, RenameMode::kReplace);
+    if (error == 0) {
+      return StepOutcome::kDone;
+    }
+    if (!fs.IsRefused(error) || !fs.WaitForHolder(attempt)) {
+      return StepOutcome::kFailed;
+    }
+  }
+}
+
+// Where no exchange is to be had, the file we replace keeps a second name through the rename:
+// a program that writes without our lock and wrote between our last look and our rename would
+// otherwise lose that write without a word. Empty when no link could be made; the rename then
+// goes on unwatched.
+NativePath LinkOriginal(FileSystem& fs, const NativePath& target, std::mt19937& random) {
+  const std::size_t name_start = NameStart(target);
+  const NativePath name = target.substr(name_start);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    NativePath link = target.substr(0, name_start) + TemporaryFileName(name, random);
+    const SystemError error = fs.LinkBeside(target, link);
+    if (error == 0) {
+      return link;
+    }
+    if (!fs.IsExisting(error)) {
+      break;
+    }
+  }
+  return {};
+}
+
+// After a rename over the file: the link names the file we displaced, which must be the one we
+// read. If it is not, someone wrote it after our last look: their file goes back in place and the
+// step starts again from it, so that their write is edited, not undone. Should they have written
+// ours too by then, that write of theirs, made on ours, stands. Should theirs not go back, their
+// content goes over ours in place; should that fail too, the write is reported as failed and
+// theirs stays under the link's name.
+StepOutcome SettleReplacement(FileSystem& fs, const NativePath& link, const NativePath& target,
+                              const FileIdentity& read_identity, const FileIdentity& ours,
+                              WriteFailure& why) {
+  FileIdentity displaced;
+  if (!fs.IdentityAt(link, displaced) || SameContent(read_identity, displaced)) {
+    fs.RemoveFile(link);
+    return StepOutcome::kDone;
+  }
+  FileIdentity now;
+  SystemError error = 0;
+  if (!fs.IdentityAt(target, now) || !SameContent(ours, now) ||
+      RenameOver(fs, link, target, now, error) != StepOutcome::kFailed) {
+    fs.RemoveFile(link);  // gone already, unless they wrote ours meanwhile
+    return StepOutcome::kRaced;
+  }
+  why = fs.FailureOf(error);
+  std::string theirs;
+  FileIdentity theirs_identity;
+  SystemError read_error = 0;
+  if (fs.IsRefused(error) &&
+      ReadStable(fs, link, false, theirs, theirs_identity, read_error) == ReadResult::kOk &&
+      WriteInPlace(fs, target, theirs, now, why) == StepOutcome::kDone) {
+    fs.RemoveFile(link);
+    return StepOutcome::kRaced;
+  }
+  return StepOutcome::kFailed;
+}
+
+// The temporary renamed over the file, watched through a link where the file system gives one.
+// No link is made while another program holds the file without sharing its deletion: the rename
+// is refused then anyway, and the link's name could not go while it is held; it is tried again
+// before each attempt. On kFailed with `error` set the rename itself failed and the temporary is
+// still there; on kRaced it is gone.
+StepOutcome ReplaceWatched(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
+                           const FileIdentity& read_identity, std::mt19937& random,
+                           SystemError& error, WriteFailure& why) {
+  FileIdentity ours;
+  const bool watched = fs.IdentityAt(temp_path, ours) && ours.exists;
+  NativePath link;
+  const StepOutcome renamed = RenameOver(fs, temp_path, target, read_identity, error, [&] {
+    if (watched && link.empty()) {
+      link = LinkOriginal(fs, target, random);
+    }
+  });
+  if (renamed == StepOutcome::kDone) {
+    return link.empty() ? StepOutcome::kDone
+                        : SettleReplacement(fs, link, target, read_identity, ours, why);
+  }
+  if (!link.empty()) {
+    fs.RemoveFile(link);
+  }
+  if (renamed == StepOutcome::kRaced) {
+    fs.RemoveFile(temp_path);
+  }
+  return renamed;
+}
+
 // Puts the temporary file in the file's place: atomic, so that the driver finds the old file or
 // the new one and never none. A new file never replaces one that appeared meanwhile; an existing
 // one is exchanged where the system can, renamed over otherwise.
 StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
                     const std::string& content, const FileIdentity& read_identity,
-                    WriteFailure& why) {
+                    std::mt19937& random, WriteFailure& why) {
   RenameMode mode = read_identity.exists ? RenameMode::kReplace : RenameMode::kNoReplace;
   SystemError error = 0;
   if (read_identity.exists && fs.CanExchange()) {
@@ -202,7 +316,13 @@ StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePat
     }
     mode = fs.IsUnsupported(error) ? RenameMode::kReplace : RenameMode::kExchange;
   }
-  if (mode != RenameMode::kExchange) {
+  if (mode == RenameMode::kReplace) {
+    const StepOutcome replaced =
+        ReplaceWatched(fs, temp_path, target, read_identity, random, error, why);
+    if (replaced != StepOutcome::kFailed || error == 0) {
+      return replaced;
+    }
+  } else if (mode == RenameMode::kNoReplace) {
     error = fs.Rename(temp_path, target, mode);
     if (error == 0) {
       return StepOutcome::kDone;
@@ -273,7 +393,8 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
     return WriteInPlace(fs, target, content, read_identity, why);
   }
   if (!temp_path.empty()) {
-    const StepOutcome installed = Install(fs, temp_path, target, content, read_identity, why);
+    const StepOutcome installed =
+        Install(fs, temp_path, target, content, read_identity, random, why);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
@@ -367,7 +488,7 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
   }
   std::mt19937 random = SeededRandom();
   WriteFailure why = WriteFailure::kOther;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kUpdateAttempts; ++attempt) {
     const StepOutcome outcome = UpdateStep(fs, target, edit, *lock, random, why);
     if (outcome != StepOutcome::kRaced) {
       return {outcome == StepOutcome::kDone ? WriteFailure::kNone : why};

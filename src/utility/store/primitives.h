@@ -158,9 +158,20 @@ class FileSystem {
 
   virtual void RemoveFile(const NativePath& path) = 0;
 
-  // How a finished temporary takes the file's place. kReplace waits a little while another
-  // program holds `to` open (Windows); kExchange is unsupported where CanExchange is false.
+  // How a finished temporary takes the file's place, in one attempt: Windows refuses to rename
+  // over a file that another program holds open. kExchange is unsupported where CanExchange is
+  // false.
   virtual SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) = 0;
+
+  // Gives the file at `target` a second name, `link`, beside it (a hard link), so that a rename
+  // over `target` leaves the file it displaced there to be looked at. IsUnsupported where the
+  // file system has no hard links (FAT, many network shares).
+  virtual SystemError LinkBeside(const NativePath& target, const NativePath& link) = 0;
+
+  // Called after the `attempt`th refusal of a step because another program holds the file open:
+  // waits a moment for it to let go (Windows). False where waiting does not help (Linux), or
+  // once it has been waited for long enough.
+  virtual bool WaitForHolder(int attempt) = 0;
 
   // The lock for writers of `target`, not yet acquired.
   virtual std::unique_ptr<WriterLock> LockFor(const NativePath& target) = 0;

@@ -79,6 +79,9 @@ class LinuxFileSystem final : public FileSystem {
                         const FileIdentity& now) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
+  // A rename over a file is never refused for its being open.
+  bool WaitForHolder(int /*attempt*/) override { return false; }
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
 
@@ -363,6 +366,12 @@ SystemError LinuxFileSystem::Rename(const NativePath& from, const NativePath& to
     }
   }
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : LastError();
+}
+
+// Only where there is no exchange: FAT has no hard links (EPERM), which leaves the rename
+// unwatched.
+SystemError LinuxFileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
+  return ::link(target.c_str(), link.c_str()) == 0 ? 0 : LastError();
 }
 
 // The folder is locked, not the file: the file's inode changes with each replacement, and the

@@ -4,15 +4,18 @@
 // After windows.h, which it needs.
 #include <aclapi.h>
 
+#include <algorithm>
+
 #include "utility/platform/code_page_win32.h"
 #include "utility/store/primitives.h"
 
 namespace ventrel::store {
 namespace {
 
-// Another process (the driver, a virus scanner, an editor) may hold the board file for a moment;
-// a write that waits this long for it is still instant to the user.
-constexpr int kBusyAttempts = 20;
+// Another process (the driver, a virus scanner, an editor) may hold the board file for a moment:
+// the driver's own write holds it for about a millisecond, so the first waits are that short,
+// and then they grow to kBusyPauseMs, about a second in all, still instant to the user.
+constexpr int kBusyAttempts = 25;
 constexpr DWORD kBusyPauseMs = 50;
 
 // Attributes a replacement carries over from the file it replaces.
@@ -28,6 +31,11 @@ FileHandle OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD dispos
                     DWORD flags) {
   return FileHandle(reinterpret_cast<std::intptr_t>(
       ::CreateFileW(path, access, share, nullptr, disposition, flags, nullptr)));
+}
+
+// After the `attempt`th refusal: 1, 2, 4 ... ms, then kBusyPauseMs.
+void PauseForHolder(int attempt) {
+  ::Sleep(attempt > 6 ? kBusyPauseMs : std::min<DWORD>(kBusyPauseMs, DWORD{1} << (attempt - 1)));
 }
 
 NativePath FolderOf(const NativePath& path) {
@@ -115,6 +123,8 @@ class Win32FileSystem final : public FileSystem {
                         const FileIdentity& now) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
+  bool WaitForHolder(int attempt) override;
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
 
@@ -269,7 +279,7 @@ FileHandle Win32FileSystem::OpenForReading(const NativePath& path, bool /*follow
       error = ERROR_DIRECTORY;
       return file;
     }
-    ::Sleep(kBusyPauseMs);
+    PauseForHolder(attempt);
   }
 }
 
@@ -392,24 +402,39 @@ void Win32FileSystem::RemoveFile(const NativePath& path) {
   ::DeleteFileW(path.c_str());
 }
 
-// Windows has no rename that exchanges, nor one that tells what it replaced. A replacement waits a
-// little while another process holds the original open.
+// Windows has no rename that exchanges, nor one that tells what it replaced (LinkBeside is how
+// the store finds out).
 SystemError Win32FileSystem::Rename(const NativePath& from, const NativePath& to, RenameMode mode) {
   if (mode == RenameMode::kExchange) {
     return ERROR_NOT_SUPPORTED;
   }
   const DWORD flags =
       MOVEFILE_WRITE_THROUGH | (mode == RenameMode::kReplace ? MOVEFILE_REPLACE_EXISTING : 0);
-  for (int attempt = 1;; ++attempt) {
-    if (::MoveFileExW(from.c_str(), to.c_str(), flags)) {
-      return 0;
-    }
-    const DWORD error = ::GetLastError();
-    if (mode != RenameMode::kReplace || !IsRefused(error) || attempt == kBusyAttempts) {
-      return error;
-    }
-    ::Sleep(kBusyPauseMs);
+  return ::MoveFileExW(from.c_str(), to.c_str(), flags) ? 0 : ::GetLastError();
+}
+
+// A hard link, not a handle kept open on the original: Windows refuses to rename over a file
+// that anyone holds open, even sharing delete (short of Windows 10's POSIX-style rename, which
+// Wine lacks). Refused while someone holds the file without sharing its deletion, as a handle
+// asking for deletion finds out; it shares everything, so nobody else's open fails for it but one
+// that shares nothing, as the rename's own handle would.
+SystemError Win32FileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
+  if (!OpenFile(target.c_str(), DELETE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL).valid()) {
+    return ::GetLastError();
   }
+  if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
+    return 0;
+  }
+  const DWORD error = ::GetLastError();
+  return error == ERROR_INVALID_FUNCTION ? ERROR_NOT_SUPPORTED : error;
+}
+
+bool Win32FileSystem::WaitForHolder(int attempt) {
+  if (attempt >= kBusyAttempts) {
+    return false;
+  }
+  PauseForHolder(attempt);
+  return true;
 }
 
 // A named mutex, one per file. It cannot be a byte-range lock (LockFileEx) on the file itself:

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,6 +75,87 @@ TEST(ConcurrencyTest, InstancesAndAnotherWriterLoseNothing) {
   ASSERT_TRUE(ini.Donne(type, "TYPE", -1, "BOARD", board));
   ASSERT_TRUE(ini.Donne(sub, "TYPE_SUB", -1, "BOARD", board));
   EXPECT_TRUE(type == 200 || (type == 300 && (sub == 300 || sub == 301))) << type << "/" << sub;
+  EXPECT_EQ(test::ListFolder(product), "VENTREL_DLL.INI VentrelConf.ini")
+      << "no temporary file may be left";
+}
+
+// The driver writes its board file through the profile functions, in place and without our lock,
+// every 10 ms, while the program runs again and again in a window station no one sees: none of
+// the driver's writes may be undone by a replacement of ours, and no other line is lost. A write
+// of the driver's that finds our rename under way fails (it opens the file sharing nothing, and
+// the rename holds the file for that instant): the driver is told, and those stay rare.
+TEST(ConcurrencyTest, DriverWritesWithoutALockAreNeverUndone) {
+  test::TempDir dir;
+  const std::string exe = dir.Path("VentrelConf.exe");
+  const std::string product = dir.Path("Zorvik - LAN PANORAMIC");
+  const std::string board = product + "\\VENTREL_DLL.INI";
+  InstallExe(exe);
+  test::WriteFile(product + "\\VentrelConf.ini", Catalogue("x", "Dremont"));
+  test::WriteFile(board,
+                  "[NETWORK]\r\nUNIT_PORT=5000\r\n[Acq]\r\nCounter=0\r\n[BOARD]\r\nTYPE=200\r\n");
+
+  constexpr int kDriverWrites = 1000;
+  constexpr int kOurRuns = 50;
+  std::atomic<int> runs{0};
+  std::atomic<bool> driver_done{false};
+  int undone = 0;
+  int failed_writes = 0;
+  int written = 0;
+  // Each write is checked by the next one's read: a value below the last one written was put back
+  // by a replacement of ours.
+  std::thread driver([&] {
+    for (int i = 1; i <= kDriverWrites || runs < kOurRuns; ++i) {
+      char value[32] = {};
+      ::GetPrivateProfileStringA("Acq", "Counter", "", value, sizeof value, board.c_str());
+      if (std::atoi(value) < written) {
+        ++undone;
+      }
+      if (::WritePrivateProfileStringA("Acq", "Counter", std::to_string(i).c_str(),
+                                       board.c_str())) {
+        written = i;
+      } else {
+        ++failed_writes;
+      }
+      ::Sleep(10);
+    }
+    driver_done = true;
+  });
+
+  const char* const models[] = {"300", "301"};
+  std::string last_model;
+  int failed_runs = 0;
+  while (!driver_done) {
+    const char* model = models[runs % 2];
+    const UnattendedRun run = RunUnattended(exe, model);
+    if (run.ended && run.exit_code == 0) {
+      last_model = model;
+    } else if (++failed_runs == 1) {
+      ADD_FAILURE() << "run " << runs << " ended " << run.ended << " with " << run.exit_code << ": "
+                    << run.standard_error;
+    }
+    ++runs;
+  }
+  driver.join();
+  std::printf("driver: %d writes, %d undone, %d failed; ours: %d runs, %d failed\n", written,
+              undone, failed_writes, runs.load(), failed_runs);
+
+  EXPECT_EQ(undone, 0) << "driver writes undone, in " << runs << " runs of ours";
+  EXPECT_LE(failed_writes, kDriverWrites / 100) << "our handles on the board file are momentary";
+  EXPECT_EQ(failed_runs, 0);
+  ASSERT_GE(runs, kOurRuns);
+  CIni ini;
+  int counter = 0;
+  ASSERT_TRUE(ini.Donne(counter, "Counter", -1, "Acq", board));
+  EXPECT_EQ(counter, written) << "the driver's last write was lost";
+  int port = 0;
+  EXPECT_TRUE(ini.Donne(port, "UNIT_PORT", -1, "NETWORK", board));
+  EXPECT_EQ(port, 5000);
+  int type = 0;
+  int sub = 0;
+  ASSERT_TRUE(ini.Donne(type, "TYPE", -1, "BOARD", board));
+  ASSERT_TRUE(ini.Donne(sub, "TYPE_SUB", -1, "BOARD", board));
+  EXPECT_EQ(type, 300);
+  EXPECT_EQ(std::to_string(sub), last_model) << "the board file ends as our last write";
   EXPECT_EQ(test::ListFolder(product), "VENTREL_DLL.INI VentrelConf.ini")
       << "no temporary file may be left";
 }
