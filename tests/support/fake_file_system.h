@@ -122,6 +122,12 @@ class FakeFileSystem final : public store::FileSystem {
   void RemoveFile(const store::NativePath& path) override;
   store::SystemError Rename(const store::NativePath& from, const store::NativePath& to,
                             store::RenameMode mode) override;
+  // The look, then the rename as its own step: a race lined up before that step lands after the
+  // look.
+  store::SystemError ReplaceIfUnchanged(const store::NativePath& from, const store::NativePath& to,
+                                        const std::function<bool()>& unchanged) override {
+    return unchanged() ? Rename(from, to, store::RenameMode::kReplace) : store::kChangedMeanwhile;
+  }
   store::SystemError LinkBeside(const store::NativePath& target,
                                 const store::NativePath& link) override;
   bool WaitForHolder(int attempt) override;

@@ -189,24 +189,24 @@ StepOutcome SettleExchange(FileSystem& fs, const NativePath& temp_path, const Na
 }
 
 // Renames `from` over `to` while `to` is still the file `expected` describes, looked at just
-// before each attempt (and after `before_each`). Windows refuses while another program holds `to`
+// before each attempt (after `before_each`). Windows refuses while another program holds `to`
 // open: we wait for it to let go, since the holder may be writing it (the driver does, through
 // the profile functions), and a rename after that write without a look would undo it. kRaced
 // when `to` changed.
 StepOutcome RenameOver(FileSystem& fs, const NativePath& from, const NativePath& to,
                        const FileIdentity& expected, SystemError& error,
                        const std::function<void()>& before_each = nullptr) {
+  const auto unchanged = [&] {
+    FileIdentity now;
+    return fs.IdentityAt(to, now) && SameContent(expected, now);
+  };
   for (int attempt = 1;; ++attempt) {
     if (before_each) {
       before_each();
     }
-    FileIdentity now;
-    if (!fs.IdentityAt(to, now) || !SameContent(expected, now)) {
-      return StepOutcome::kRaced;
-    }
-    error = fs.Rename(from, to, RenameMode::kReplace);
-    if (error == 0) {
-      return StepOutcome::kDone;
+    error = fs.ReplaceIfUnchanged(from, to, unchanged);
+    if (error == 0 || error == kChangedMeanwhile) {
+      return error == 0 ? StepOutcome::kDone : StepOutcome::kRaced;
     }
     if (!fs.IsRefused(error) || !fs.WaitForHolder(attempt)) {
       return StepOutcome::kFailed;

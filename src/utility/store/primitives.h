@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -26,6 +27,9 @@ extern const NativeChar kSeparators[];
 // A system error: errno on Linux, GetLastError() on Windows, a test file system's own code; 0 for
 // none.
 using SystemError = unsigned long;
+
+// What ReplaceIfUnchanged gives when the file changed before the rename; no system's own code.
+inline constexpr SystemError kChangedMeanwhile = ~SystemError{0} - 1;
 
 // What a reader saw of a file: enough to tell whether anyone changed or replaced it since.
 struct FileIdentity {
@@ -162,6 +166,12 @@ class FileSystem {
   // over a file that another program holds open. kExchange is unsupported where CanExchange is
   // false.
   virtual SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) = 0;
+
+  // Renames `from` over `to`, in one attempt, if `unchanged()` still holds when asked at the last
+  // moment before the system renames: where it can (Windows), `from` is opened first, so that
+  // nothing but the rename itself comes after the look. kChangedMeanwhile when it did not hold.
+  virtual SystemError ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
+                                         const std::function<bool()>& unchanged) = 0;
 
   // Gives the file at `target` a second name, `link`, beside it (a hard link), so that a rename
   // over `target` leaves the file it displaced there to be looked at. IsUnsupported where the

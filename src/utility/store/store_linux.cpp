@@ -79,6 +79,10 @@ class LinuxFileSystem final : public FileSystem {
                         const FileIdentity& now) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  SystemError ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
+                                 const std::function<bool()>& unchanged) override {
+    return unchanged() ? Rename(from, to, RenameMode::kReplace) : kChangedMeanwhile;
+  }
   SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
   // A rename over a file is never refused for its being open.
   bool WaitForHolder(int /*attempt*/) override { return false; }

@@ -5,6 +5,9 @@
 #include <aclapi.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "utility/platform/code_page_win32.h"
 #include "utility/store/primitives.h"
@@ -123,6 +126,8 @@ class Win32FileSystem final : public FileSystem {
                         const FileIdentity& now) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
+  SystemError ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
+                                 const std::function<bool()>& unchanged) override;
   SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
   bool WaitForHolder(int attempt) override;
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
@@ -411,6 +416,34 @@ SystemError Win32FileSystem::Rename(const NativePath& from, const NativePath& to
   const DWORD flags =
       MOVEFILE_WRITE_THROUGH | (mode == RenameMode::kReplace ? MOVEFILE_REPLACE_EXISTING : 0);
   return ::MoveFileExW(from.c_str(), to.c_str(), flags) ? 0 : ::GetLastError();
+}
+
+// MoveFileExW's own way (a handle to the file renamed, then the rename through it; write-through
+// as MOVEFILE_WRITE_THROUGH asks), with the look between the two: MoveFileExW opens and queries
+// both files before it renames, time enough under Wine for a whole write of the driver's to land
+// after a look taken before the call.
+SystemError Win32FileSystem::ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
+                                                const std::function<bool()>& unchanged) {
+  const FileHandle file = OpenFile(from.c_str(), DELETE | SYNCHRONIZE, kShareAll, OPEN_EXISTING,
+                                   FILE_FLAG_WRITE_THROUGH);
+  if (!file.valid()) {
+    return ::GetLastError();
+  }
+  std::vector<char> buffer(offsetof(FILE_RENAME_INFO, FileName) +
+                           (to.size() + 1) * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+  std::memcpy(buffer.data() + offsetof(FILE_RENAME_INFO, FileName), to.data(),
+              rename->FileNameLength);  // the buffer's zeros end it
+  if (!unchanged()) {
+    return kChangedMeanwhile;
+  }
+  return ::SetFileInformationByHandle(Handle(file), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))
+             ? 0
+             : ::GetLastError();
 }
 
 // A hard link, not a handle kept open on the original: Windows refuses to rename over a file
