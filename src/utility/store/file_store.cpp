@@ -248,18 +248,17 @@ StepOutcome SettleReplacement(FileSystem& fs, const NativePath& link, const Nati
     fs.RemoveFile(link);
     return StepOutcome::kDone;
   }
-  FileIdentity now;
   SystemError error = 0;
-  if (!fs.IdentityAt(target, now) || !SameContent(ours, now) ||
-      RenameOver(fs, link, target, now, error) != StepOutcome::kFailed) {
+  if (RenameOver(fs, link, target, ours, error) != StepOutcome::kFailed) {
     fs.RemoveFile(link);  // gone already, unless they wrote ours meanwhile
     return StepOutcome::kRaced;
   }
   why = fs.FailureOf(error);
   std::string theirs;
   FileIdentity theirs_identity;
+  FileIdentity now;
   SystemError read_error = 0;
-  if (fs.IsRefused(error) &&
+  if (fs.IsRefused(error) && fs.IdentityAt(target, now) && SameContent(ours, now) &&
       ReadStable(fs, link, false, theirs, theirs_identity, read_error) == ReadResult::kOk &&
       WriteInPlace(fs, target, theirs, now, why) == StepOutcome::kDone) {
     fs.RemoveFile(link);
