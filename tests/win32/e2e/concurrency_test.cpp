@@ -18,14 +18,28 @@
 namespace ventrel::e2e {
 namespace {
 
+// A product folder as installed, with the program beside it, a catalogue and a board file.
+struct Product {
+  explicit Product(const std::string& board_content) {
+    InstallExe(exe);
+    test::WriteFile(folder + "\\VentrelConf.ini", Catalogue("x", "Dremont"));
+    test::WriteFile(board, board_content);
+  }
+  test::TempDir dir;
+  std::string exe = dir.Path("VentrelConf.exe");
+  std::string folder = dir.Path("Zorvik - LAN PANORAMIC");
+  std::string board = folder + "\\VENTREL_DLL.INI";
+};
+
 // The board file after writers of ours and of others: its unrelated line kept, no temporary file
 // left beside it. The model it holds, as "TYPE/TYPE_SUB" (-1 for a value that is missing).
-std::string ModelAfterWriters(const std::string& board, const std::string& product) {
+std::string ModelAfterWriters(const Product& product) {
+  const std::string& board = product.board;
   CIni ini;
   int port = 0;
   EXPECT_TRUE(ini.Donne(port, "UNIT_PORT", -1, "NETWORK", board));
   EXPECT_EQ(port, 5000);
-  EXPECT_EQ(test::ListFolder(product), "VENTREL_DLL.INI VentrelConf.ini")
+  EXPECT_EQ(test::ListFolder(product.folder), "VENTREL_DLL.INI VentrelConf.ini")
       << "no temporary file may be left";
   int type = 0;
   int sub = 0;
@@ -35,13 +49,9 @@ std::string ModelAfterWriters(const std::string& board, const std::string& produ
 }
 
 TEST(ConcurrencyTest, InstancesAndAnotherWriterLoseNothing) {
-  test::TempDir dir;
-  const std::string exe = dir.Path("VentrelConf.exe");
-  const std::string product = dir.Path("Zorvik - LAN PANORAMIC");
-  const std::string board = product + "\\VENTREL_DLL.INI";
-  InstallExe(exe);
-  test::WriteFile(product + "\\VentrelConf.ini", Catalogue("x", "Dremont"));
-  test::WriteFile(board, "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=200\r\n");
+  const Product product("[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=200\r\n");
+  const std::string& exe = product.exe;
+  const std::string& board = product.board;
 
   // The other writer: this test process, through the same library, one section write after
   // another until the instances are done.
@@ -83,7 +93,7 @@ TEST(ConcurrencyTest, InstancesAndAnotherWriterLoseNothing) {
   ASSERT_TRUE(ini.Donne(counter, "COUNTER", -1, "ACQUISITION", board));
   EXPECT_EQ(counter, last_written) << "the other writer's last write was lost";
   // One of the models written: 200 alone, or 300 with the version of a 3D write.
-  const std::string model = ModelAfterWriters(board, product);
+  const std::string model = ModelAfterWriters(product);
   EXPECT_TRUE(model.starts_with("200/") || model == "300/300" || model == "300/301") << model;
 }
 
@@ -93,14 +103,10 @@ TEST(ConcurrencyTest, InstancesAndAnotherWriterLoseNothing) {
 // of the driver's that finds our rename under way fails (it opens the file sharing nothing, and
 // the rename holds the file for that instant): the driver is told, and those stay rare.
 TEST(ConcurrencyTest, DriverWritesWithoutALockAreNeverUndone) {
-  test::TempDir dir;
-  const std::string exe = dir.Path("VentrelConf.exe");
-  const std::string product = dir.Path("Zorvik - LAN PANORAMIC");
-  const std::string board = product + "\\VENTREL_DLL.INI";
-  InstallExe(exe);
-  test::WriteFile(product + "\\VentrelConf.ini", Catalogue("x", "Dremont"));
-  test::WriteFile(board,
-                  "[NETWORK]\r\nUNIT_PORT=5000\r\n[Acq]\r\nCounter=0\r\n[BOARD]\r\nTYPE=200\r\n");
+  const Product product(
+      "[NETWORK]\r\nUNIT_PORT=5000\r\n[Acq]\r\nCounter=0\r\n[BOARD]\r\nTYPE=200\r\n");
+  const std::string& exe = product.exe;
+  const std::string& board = product.board;
 
   constexpr int kDriverWrites = 1000;
   constexpr int kOurRuns = 50;
@@ -155,7 +161,7 @@ TEST(ConcurrencyTest, DriverWritesWithoutALockAreNeverUndone) {
   int counter = 0;
   ASSERT_TRUE(ini.Donne(counter, "Counter", -1, "Acq", board));
   EXPECT_EQ(counter, written) << "the driver's last write was lost";
-  EXPECT_EQ(ModelAfterWriters(board, product), "300/" + last_model)
+  EXPECT_EQ(ModelAfterWriters(product), "300/" + last_model)
       << "the board file ends as our last write";
 }
 
