@@ -24,5 +24,12 @@ inline constexpr std::string_view kWriteFailedNoPermission =
     "You do not have permission to change it or its folder.";
 inline constexpr std::string_view kWriteFailedDiskFull = "The disk is full.";
 inline constexpr std::string_view kWriteFailedKeptChanging = "Another program kept changing it.";
+// A copy that the store keeps beside the board file because it may hold another program's
+// changes: appended to kWriteFailed, or to kWritten when the write itself went through.
+inline constexpr std::string_view kWritten = "The file %s was written.";
+inline constexpr std::string_view kKeptCopy =
+    "A copy of an earlier version of it, which another program may have written, is kept beside "
+    "it under a name that starts with \".VENTREL_DLL.INI.vckept-\": compare the two, then remove "
+    "the copy.";
 
 }  // namespace ventrel::texts

@@ -19,20 +19,34 @@ std::string InDataFolder(const std::string& folder, std::string_view name) {
 
 }  // namespace
 
-std::string WriteFailedMessage(const std::string& path, WriteFailure failure) {
-  std::string message = FillInMessage(texts::kWriteFailed, path);
+namespace {
+
+std::string_view ReasonFor(WriteFailure failure) {
   switch (failure) {
     case WriteFailure::kHeldOpen:
-      return message + " " + std::string(texts::kWriteFailedHeldOpen);
+      return texts::kWriteFailedHeldOpen;
     case WriteFailure::kNoPermission:
-      return message + " " + std::string(texts::kWriteFailedNoPermission);
+      return texts::kWriteFailedNoPermission;
     case WriteFailure::kDiskFull:
-      return message + " " + std::string(texts::kWriteFailedDiskFull);
+      return texts::kWriteFailedDiskFull;
     case WriteFailure::kKeptChanging:
-      return message + " " + std::string(texts::kWriteFailedKeptChanging);
+      return texts::kWriteFailedKeptChanging;
     case WriteFailure::kNone:
     case WriteFailure::kOther:
       break;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string WriteFailedMessage(const std::string& path, WriteResult written) {
+  std::string message = FillInMessage(written ? texts::kWritten : texts::kWriteFailed, path);
+  for (const std::string_view part :
+       {ReasonFor(written.failure), written.kept_copy ? texts::kKeptCopy : std::string_view()}) {
+    if (!part.empty()) {
+      message += " " + std::string(part);
+    }
   }
   return message;
 }
@@ -101,8 +115,8 @@ bool CVentrelConfDlg::SetModel(ModelCode code) {
   const WriteResult written = context_.has_data_folder
                                   ? ini.Affecte(entries, texts::kBoardSection, context_.board_path)
                                   : WriteResult{WriteFailure::kOther};
-  if (!written) {
-    ShowErrorBox(WriteFailedMessage(context_.board_path, written.failure));
+  if (!written || written.kept_copy) {
+    ShowErrorBox(WriteFailedMessage(context_.board_path, written));
   }
   return static_cast<bool>(written);
 }

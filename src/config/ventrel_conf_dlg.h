@@ -17,9 +17,10 @@ struct DisplayEntry {
   ModelCode code;
 };
 
-// "Error: the file ... could not be written!", followed by the reason when there is one the user
-// can act upon.
-std::string WriteFailedMessage(const std::string& path, WriteFailure failure);
+// "Error: the file ... could not be written!" (or, when it was, "The file ... was written."),
+// followed by the reason when there is one the user can act upon, and by a word on a copy kept
+// beside it.
+std::string WriteFailedMessage(const std::string& path, WriteResult written);
 
 class CVentrelConfDlg {
  public:

@@ -186,7 +186,7 @@ bool FakeFileSystem::Step(FakeStep step, const NativePath& path, RenameMode mode
     before(FakeCall{step, path, mode});
   }
   ++steps_;
-  return true;
+  return !fails || !fails(FakeCall{step, path, mode});
 }
 
 FakeFileSystem::Folder* FakeFileSystem::FolderOf(const NativePath& path) {

@@ -81,6 +81,8 @@ class FakeFileSystem final : public store::FileSystem {
 
   // Called before each step, while the power is on.
   std::function<void(const FakeCall&)> before;
+  // A step for which it says true fails, the power still on: a look the system refused.
+  std::function<bool(const FakeCall&)> fails;
   // Called when a writer finds the lock taken; it may let go of it.
   std::function<void()> on_lock_wait;
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <future>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -184,11 +185,17 @@ TEST(FileStoreTest, TemporaryNamesAreOursAlone) {
     const char* candidate;
     bool ours;
   } cases[] = {
-      {".board.ini.vctmp-a1B2c3", true},  {".board.ini.vctmp-XXXXXX", true},
-      {".board.ini.vctmp-a1B2c", false},  {".board.ini.vctmp-a1B2c34", false},
-      {".board.ini.vctmp-a1B2c-", false}, {"board.ini.vctmp-a1B2c3", false},
-      {".other.ini.vctmp-a1B2c3", false}, {".board.ini.a1B2c3", false},
-      {".board.ini.backup", false},       {".Board.ini.vctmp-a1B2c3", false},
+      {".board.ini.vctmp-a1B2c3", true},
+      {".board.ini.vctmp-XXXXXX", true},
+      {".board.ini.vctmp-a1B2c", false},
+      {".board.ini.vctmp-a1B2c34", false},
+      {".board.ini.vctmp-a1B2c-", false},
+      {"board.ini.vctmp-a1B2c3", false},
+      {".other.ini.vctmp-a1B2c3", false},
+      {".board.ini.a1B2c3", false},
+      {".board.ini.backup", false},
+      {".Board.ini.vctmp-a1B2c3", false},
+      {".board.ini.vckept-a1B2c3-0123456789abcdef-0123456789abcdef", false},
   };
   auto native = [](std::string_view ascii) {
     return store::NativePath(ascii.begin(), ascii.end());
@@ -202,6 +209,17 @@ TEST(FileStoreTest, TemporaryNamesAreOursAlone) {
   EXPECT_TRUE(store::IsTemporaryFileName(name, first));
   EXPECT_EQ(first.size(), native(".board.ini.vctmp-XXXXXX").size());
   EXPECT_NE(store::TemporaryFileName(name, random), first);
+  // A kept name is no temporary's, and tells the two contents it vouches for.
+  const store::NativePath kept = store::KeptFileName(name, {0x0123456789abcdef, 42}, random);
+  EXPECT_FALSE(store::IsTemporaryFileName(name, kept));
+  const auto hashes = store::KeptFileHashes(name, kept);
+  ASSERT_TRUE(hashes.has_value());
+  EXPECT_EQ(hashes->read, 0x0123456789abcdefU);
+  EXPECT_EQ(hashes->written, 42U);
+  for (const char* bad : {".board.ini.vckept-a1B2c3-0123456789ABCDEF-0123456789abcdef",
+                          ".board.ini.vckept-a1B2c3-0123456789abcdef", first.c_str()}) {
+    EXPECT_FALSE(store::KeptFileHashes(name, native(bad)).has_value()) << bad;
+  }
 }
 
 // A writer killed between creating its temporary and renaming it leaves the temporary; the next
@@ -383,7 +401,7 @@ TEST(FileStoreTest, ExchangeThatBringsOutSomeoneElsesFileGivesItBack) {
   for (const bool name_vanishes : {false, true}) {
     FakeFileSystem fs = FakeDisk({});
     fs.before = [&, renames = 0](const FakeCall& call) mutable {
-      if (call.step != FakeStep::kRename) {
+      if (call.step != FakeStep::kRename || call.mode != store::RenameMode::kExchange) {
         return;
       }
       if (++renames == 1) {
@@ -475,6 +493,134 @@ TEST(FileStoreTest, DriverWriteDuringAReplacementIsEditedNotUndone) {
     EXPECT_EQ(calls, c.calls) << c.when;
     EXPECT_EQ(fs.Content(kFakeBoard), c.content) << c.when;
     EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI") << c.when;
+  }
+}
+
+// The content of the one kept copy beside the board, "" for none.
+std::string KeptCopy(const FakeFileSystem& fs) {
+  std::string found;
+  std::istringstream names(fs.List("/data"));
+  for (std::string name; names >> name;) {
+    if (name.starts_with(".VENTREL_DLL.INI.vckept-")) {
+      EXPECT_EQ(found, "") << "more than one kept copy";
+      found = fs.Content("/data/" + name);
+    }
+  }
+  return found;
+}
+
+// A step on a kept copy.
+bool IsKept(const FakeCall& call) {
+  return call.path.find(".vckept-") != store::NativePath::npos;
+}
+
+// A file the replacement displaced that may be the driver's is never removed: where theirs
+// cannot go back, where ours changed while it went back, or where the store could not look at
+// it, it stays under a kept name and the write says so, and so does the next one. A copy that
+// holds what its writer read goes at the next write.
+TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
+  const struct {
+    const char* what;
+    bool windows;
+    std::function<void(FakeFileSystem&)> arrange;
+    WriteFailure failure;
+    const char* kept;  // after the first write
+    bool still_kept;   // after the next one
+  } cases[] = {
+      {"theirs cannot go back", true,
+       [](FakeFileSystem& fs) {
+         Before(fs, FakeStep::kRename, 1, [&fs](int seen) {
+           if (seen == 1) {
+             fs.Put(kFakeBoard, "driver\n");
+           } else if (seen == 2) {
+             fs.SetInUse(kFakeBoard, 1000, test::Sharing::kReading);
+           }
+         });
+       },
+       WriteFailure::kHeldOpen, "driver\n", true},
+      {"ours written while theirs went back", true,
+       [](FakeFileSystem& fs) {
+         fs.before = [&fs, renames = 0, looks = 0](const FakeCall& call) mutable {
+           renames += call.step == FakeStep::kRename;
+           if (call.step == FakeStep::kRename && renames == 1) {
+             fs.Put(kFakeBoard, "driver\n");
+           } else if (renames == 1 && call.step == FakeStep::kIdentity && call.path == kFakeBoard &&
+                      ++looks == 1) {
+             fs.Put(kFakeBoard, "driver2\n");
+           }
+         };
+       },
+       WriteFailure::kNone, "driver\n", true},
+      {"no look at what the rename displaced", true,
+       [](FakeFileSystem& fs) {
+         fs.fails = [renamed = false](const FakeCall& call) mutable {
+           renamed = renamed || call.step == FakeStep::kRename;
+           return renamed && IsKept(call) &&
+                  (call.step == FakeStep::kIdentity || call.step == FakeStep::kOpen);
+         };
+       },
+       WriteFailure::kOther, "old\n", false},
+      {"no look at what the exchange brought out", false,
+       [](FakeFileSystem& fs) {
+         fs.fails = [exchanged = false](const FakeCall& call) mutable {
+           exchanged = exchanged || call.mode == store::RenameMode::kExchange;
+           return exchanged && IsKept(call) &&
+                  (call.step == FakeStep::kIdentity || call.step == FakeStep::kOpen);
+         };
+       },
+       WriteFailure::kOther, "old\n", false},
+  };
+  for (const auto& c : cases) {
+    FakeFileSystem fs = FakeDisk(c.windows ? WindowsChoices() : FakeFileSystem::Choices{});
+    c.arrange(fs);
+    const WriteResult first = test::AppendOver(fs, kFakeBoard, "ours\n");
+    EXPECT_EQ(first.failure, c.failure) << c.what;
+    EXPECT_TRUE(first.kept_copy) << c.what;
+    EXPECT_EQ(KeptCopy(fs), c.kept) << c.what;
+    fs.before = nullptr;
+    fs.fails = nullptr;
+    fs.SetInUse(kFakeBoard, 0, test::Sharing::kReading);
+    const std::string board = fs.Content(kFakeBoard);
+    const WriteResult next = test::AppendOver(fs, kFakeBoard, "ours\n");
+    EXPECT_TRUE(next) << c.what;
+    EXPECT_EQ(next.kept_copy, c.still_kept) << c.what;
+    EXPECT_EQ(KeptCopy(fs), c.still_kept ? c.kept : "") << c.what;
+    EXPECT_EQ(fs.Content(kFakeBoard), board + "ours\n") << c.what;
+  }
+}
+
+// Power lost at any step of a replacement during which the driver wrote: after the reboot and
+// the next write, the driver's write is in the board or in a kept copy, never gone.
+TEST(FileStoreTest, PowerLossDuringAPutBackLosesNothingOfTheirs) {
+  for (const bool windows : {true, false}) {
+    // The driver writes just before the board is renamed over or exchanged.
+    const auto run = [windows](int cut, bool& wrote) {
+      FakeFileSystem fs = FakeDisk(windows ? WindowsChoices() : FakeFileSystem::Choices{});
+      fs.before = [&fs, &wrote](const FakeCall& call) {
+        if (!wrote && call.step == FakeStep::kRename &&
+            call.mode != store::RenameMode::kNoReplace) {
+          wrote = true;
+          fs.Put(kFakeBoard, "driver\n");
+        }
+      };
+      fs.CutAfter(cut);
+      test::AppendOver(fs, kFakeBoard, "ours\n");
+      fs.before = nullptr;
+      return fs;
+    };
+    bool wrote = false;
+    const FakeFileSystem whole = run(1000, wrote);
+    ASSERT_EQ(whole.Content(kFakeBoard), "driver\nours\n") << windows;
+    for (int cut = 0; cut < whole.steps(); ++cut) {
+      wrote = false;
+      for (FakeFileSystem& state : run(cut, wrote).StatesAfterPowerLoss()) {
+        EXPECT_TRUE(test::AppendOver(state, kFakeBoard, "more\n")) << windows << cut;
+        const std::string board = state.Content(kFakeBoard);
+        EXPECT_TRUE(wrote ? board.starts_with("driver\n") || KeptCopy(state) == "driver\n"
+                          : board.starts_with("old\n"))
+            << windows << " cut after " << cut << ": " << board;
+      }
+    }
   }
 }
 

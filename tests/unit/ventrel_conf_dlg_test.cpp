@@ -222,23 +222,29 @@ TEST_F(ConfigTest, SetModelReportsAFailedWrite) {
 }
 
 // Every reason the store can give, in the words the user reads; none where there is nothing the
-// user could act upon.
+// user could act upon. A copy kept beside the file is named whether the write went through or not.
 TEST(WriteFailedMessageTest, AddsTheReasonInPlainWords) {
+  const std::string failed = "Error: the file C:\\Data\\VENTREL_DLL.INI could not be written!";
+  const std::string kept =
+      " A copy of an earlier version of it, which another program may have written, is kept "
+      "beside it under a name that starts with \".VENTREL_DLL.INI.vckept-\": compare the two, "
+      "then remove the copy.";
   const struct {
-    WriteFailure failure;
-    std::string reason;
+    WriteResult written;
+    std::string message;
   } cases[] = {
-      {WriteFailure::kNone, ""},
-      {WriteFailure::kOther, ""},
-      {WriteFailure::kHeldOpen, " Another program holds it open."},
-      {WriteFailure::kNoPermission, " You do not have permission to change it or its folder."},
-      {WriteFailure::kDiskFull, " The disk is full."},
-      {WriteFailure::kKeptChanging, " Another program kept changing it."},
+      {{WriteFailure::kOther}, failed},
+      {{WriteFailure::kHeldOpen}, failed + " Another program holds it open."},
+      {{WriteFailure::kNoPermission},
+       failed + " You do not have permission to change it or its folder."},
+      {{WriteFailure::kDiskFull}, failed + " The disk is full."},
+      {{WriteFailure::kKeptChanging}, failed + " Another program kept changing it."},
+      {{WriteFailure::kHeldOpen, true}, failed + " Another program holds it open." + kept},
+      {{WriteFailure::kNone, true}, "The file C:\\Data\\VENTREL_DLL.INI was written." + kept},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WriteFailedMessage("C:\\Data\\VENTREL_DLL.INI", c.failure),
-              "Error: the file C:\\Data\\VENTREL_DLL.INI could not be written!" + c.reason)
-        << static_cast<int>(c.failure);
+    EXPECT_EQ(WriteFailedMessage("C:\\Data\\VENTREL_DLL.INI", c.written), c.message)
+        << static_cast<int>(c.written.failure) << c.written.kept_copy;
   }
 }
 

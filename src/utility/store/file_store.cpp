@@ -22,8 +22,13 @@ constexpr int kUpdateAttempts = 20;
 // Tries at a temporary name before giving up: a clash of six random letters is already rare.
 constexpr int kNameAttempts = 16;
 
+// Our temporaries hold only what we wrote, so a sweep may remove them. A name that may hold
+// someone else's file (the one a replacement displaced) is a kept copy: never swept, only
+// removed once it is shown to hold nothing the file lacks.
 constexpr std::string_view kTemporaryTag = ".vctmp-";
+constexpr std::string_view kKeptTag = ".vckept-";
 constexpr std::size_t kUniqueLength = 6;
+constexpr std::string_view kHexDigits = "0123456789abcdef";
 constexpr std::string_view kLetters =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
@@ -152,39 +157,56 @@ SystemError WriteBeside(FileSystem& fs, const NativePath& target, const std::str
   return error;
 }
 
-// After an atomic exchange: what came out under the temporary's name must be what we read. If
-// it is not, someone's rename was still under way in the kernel when we checked (on ext4 one can
-// wait milliseconds for the journal our flush commits): theirs goes back and the step starts
-// again.
-StepOutcome SettleExchange(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
+// Removes `path` when it is, for certain, the file `ours` describes.
+bool RemoveIfOurs(FileSystem& fs, const NativePath& path, const FileIdentity& ours) {
+  FileIdentity now;
+  if (!fs.IdentityAt(path, now) || !SameObject(now, ours)) {
+    return false;
+  }
+  fs.RemoveFile(path);
+  return true;
+}
+
+// A fresh kept name beside `target`, for a file that may become someone else's.
+NativePath KeptNameBeside(const NativePath& target, const KeptHashes& hashes,
+                          std::mt19937& random) {
+  const std::size_t name_start = NameStart(target);
+  return target.substr(0, name_start) + KeptFileName(target.substr(name_start), hashes, random);
+}
+
+// After an atomic exchange: what came out under the kept name must be what we read. If it is not,
+// someone's rename was still under way in the kernel when we checked (on ext4 one can wait
+// milliseconds for the journal our flush commits): theirs goes back and the step starts again.
+// Only our own file, or the one we read, leaves the kept name; whatever else comes out there, or
+// cannot be looked at, stays for the end of the write to settle or report.
+StepOutcome SettleExchange(FileSystem& fs, const NativePath& kept, const NativePath& target,
                            const FileIdentity& read_identity, const FileIdentity& ours) {
   FileIdentity displaced;
-  if (fs.IdentityAt(temp_path, displaced) && SameContent(read_identity, displaced)) {
-    fs.RemoveFile(temp_path);
+  if (!fs.IdentityAt(kept, displaced)) {
+    return StepOutcome::kFailed;
+  }
+  if (SameContent(read_identity, displaced)) {
+    fs.RemoveFile(kept);
     return StepOutcome::kDone;
   }
   // Should yet another writer have replaced ours meanwhile, the exchange back brings out their
-  // newer file instead: one more puts it back in place, and the older one goes, as their own
-  // rename would have let it go. Should the file's name have been removed meanwhile, what the
-  // temporary's name holds is someone's only copy: it goes back without replacing anything, and
-  // is never removed.
+  // newer file: one more puts it back in place, and the older one stays kept. Should the file's
+  // name have been removed meanwhile, theirs goes back without replacing anything.
   for (int exchange = 0; exchange < 2; ++exchange) {
-    if (const SystemError error = fs.Rename(temp_path, target, RenameMode::kExchange)) {
-      if (fs.IsMissing(error) && fs.Rename(temp_path, target, RenameMode::kNoReplace) == 0) {
+    if (const SystemError error = fs.Rename(kept, target, RenameMode::kExchange)) {
+      if (fs.IsMissing(error) && fs.Rename(kept, target, RenameMode::kNoReplace) == 0) {
         return StepOutcome::kRaced;
       }
-      FileIdentity left;
-      if (!fs.IdentityAt(temp_path, left) || !SameObject(left, ours)) {
-        return StepOutcome::kFailed;  // theirs stays under the temporary's name
-      }
-      break;
+      return RemoveIfOurs(fs, kept, ours) ? StepOutcome::kRaced : StepOutcome::kFailed;
     }
     FileIdentity out;
-    if (!fs.IdentityAt(temp_path, out) || !out.exists || SameObject(out, ours)) {
-      break;
+    if (!fs.IdentityAt(kept, out)) {
+      return StepOutcome::kRaced;
+    }
+    if (!out.exists || RemoveIfOurs(fs, kept, ours)) {
+      return StepOutcome::kRaced;
     }
   }
-  fs.RemoveFile(temp_path);
   return StepOutcome::kRaced;
 }
 
@@ -214,15 +236,14 @@ StepOutcome RenameOver(FileSystem& fs, const NativePath& from, const NativePath&
   }
 }
 
-// Where no exchange is to be had, the file we replace keeps a second name through the rename:
-// a program that writes without our lock and wrote between our last look and our rename would
-// otherwise lose that write without a word. Empty when no link could be made; the rename then
-// goes on unwatched.
-NativePath LinkOriginal(FileSystem& fs, const NativePath& target, std::mt19937& random) {
-  const std::size_t name_start = NameStart(target);
-  const NativePath name = target.substr(name_start);
+// Where no exchange is to be had, the file we replace keeps a second name, a kept one, through
+// the rename: a program that writes without our lock and wrote between our last look and our
+// rename would otherwise lose that write without a word. Empty when no link could be made; the
+// rename then goes on unwatched.
+NativePath LinkOriginal(FileSystem& fs, const NativePath& target, std::uint64_t read_hash,
+                        std::mt19937& random) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    NativePath link = target.substr(0, name_start) + TemporaryFileName(name, random);
+    NativePath link = KeptNameBeside(target, {read_hash, read_hash}, random);
     const SystemError error = fs.LinkBeside(target, link);
     if (error == 0) {
       return link;
@@ -234,23 +255,40 @@ NativePath LinkOriginal(FileSystem& fs, const NativePath& target, std::mt19937& 
   return {};
 }
 
-// After a rename over the file: the link names the file we displaced, which must be the one we
-// read. If it is not, someone wrote it after our last look: their file goes back in place and the
-// step starts again from it, so that their write is edited, not undone. Should they have written
-// ours too by then, that write of theirs, made on ours, stands. Should theirs not go back, their
-// content goes over ours in place; should that fail too, the write is reported as failed and
-// theirs stays under the link's name.
+// Removes the link when it holds nothing that would be lost with its name: it is still the file
+// we read, unchanged, or still a second name of the file itself.
+void ForgetLink(FileSystem& fs, const NativePath& link, const NativePath& target,
+                const FileIdentity& read_identity) {
+  FileIdentity linked;
+  FileIdentity file;
+  if (fs.IdentityAt(link, linked) && (SameContent(read_identity, linked) ||
+                                      (fs.IdentityAt(target, file) && SameObject(linked, file)))) {
+    fs.RemoveFile(link);
+  }
+}
+
+// After a rename over the file: the link names the file we displaced.
+//   what the link holds              what becomes of it            the step
+//   the file we read, unchanged      its name goes                 done
+//   nothing we could look at         kept                          failed: cannot tell
+//   theirs, put back in place        gone with the rename          raced: edited again on theirs
+//   theirs, ours changed meanwhile   kept                          raced: edited again on what is
+//   there theirs, put over ours in place   its name goes                 raced: edited again on
+//   theirs theirs, nothing worked           kept                          failed
+// Whatever stays kept is settled or reported at the end of the write.
 StepOutcome SettleReplacement(FileSystem& fs, const NativePath& link, const NativePath& target,
                               const FileIdentity& read_identity, const FileIdentity& ours,
                               WriteFailure& why) {
   FileIdentity displaced;
-  if (!fs.IdentityAt(link, displaced) || SameContent(read_identity, displaced)) {
+  if (!fs.IdentityAt(link, displaced) || !displaced.exists) {
+    return StepOutcome::kFailed;
+  }
+  if (SameContent(read_identity, displaced)) {
     fs.RemoveFile(link);
     return StepOutcome::kDone;
   }
   SystemError error = 0;
   if (RenameOver(fs, link, target, ours, error) != StepOutcome::kFailed) {
-    fs.RemoveFile(link);  // gone already, unless they wrote ours meanwhile
     return StepOutcome::kRaced;
   }
   why = fs.FailureOf(error);
@@ -260,6 +298,7 @@ StepOutcome SettleReplacement(FileSystem& fs, const NativePath& link, const Nati
   SystemError read_error = 0;
   if (fs.IsRefused(error) && fs.IdentityAt(target, now) && SameContent(ours, now) &&
       ReadStable(fs, link, false, theirs, theirs_identity, read_error) == ReadResult::kOk &&
+      SameContent(displaced, theirs_identity) &&
       WriteInPlace(fs, target, theirs, now, why) == StepOutcome::kDone) {
     fs.RemoveFile(link);
     return StepOutcome::kRaced;
@@ -273,14 +312,14 @@ StepOutcome SettleReplacement(FileSystem& fs, const NativePath& link, const Nati
 // before each attempt. On kFailed with `error` set the rename itself failed and the temporary is
 // still there; on kRaced it is gone.
 StepOutcome ReplaceWatched(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
-                           const FileIdentity& read_identity, std::mt19937& random,
-                           SystemError& error, WriteFailure& why) {
+                           const FileIdentity& read_identity, std::uint64_t read_hash,
+                           std::mt19937& random, SystemError& error, WriteFailure& why) {
   FileIdentity ours;
   const bool watched = fs.IdentityAt(temp_path, ours) && ours.exists;
   NativePath link;
   const StepOutcome renamed = RenameOver(fs, temp_path, target, read_identity, error, [&] {
     if (watched && link.empty()) {
-      link = LinkOriginal(fs, target, random);
+      link = LinkOriginal(fs, target, read_hash, random);
     }
   });
   if (renamed == StepOutcome::kDone) {
@@ -288,7 +327,7 @@ StepOutcome ReplaceWatched(FileSystem& fs, const NativePath& temp_path, const Na
                         : SettleReplacement(fs, link, target, read_identity, ours, why);
   }
   if (!link.empty()) {
-    fs.RemoveFile(link);
+    ForgetLink(fs, link, target, read_identity);
   }
   if (renamed == StepOutcome::kRaced) {
     fs.RemoveFile(temp_path);
@@ -301,33 +340,43 @@ StepOutcome ReplaceWatched(FileSystem& fs, const NativePath& temp_path, const Na
 // one is exchanged where the system can, renamed over otherwise.
 StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
                     const std::string& content, const FileIdentity& read_identity,
-                    std::mt19937& random, WriteFailure& why) {
+                    std::uint64_t read_hash, std::mt19937& random, WriteFailure& why) {
   RenameMode mode = read_identity.exists ? RenameMode::kReplace : RenameMode::kNoReplace;
+  NativePath ours_path = temp_path;
   SystemError error = 0;
   if (read_identity.exists && fs.CanExchange()) {
     FileIdentity ours;
     if (!fs.IdentityAt(temp_path, ours) || !ours.exists) {
       return StepOutcome::kFailed;
     }
-    error = fs.Rename(temp_path, target, RenameMode::kExchange);
+    // The exchange leaves the file it displaces under our file's name: a kept one, so that a
+    // writer killed before it settles leaves that file to be kept, not swept.
+    ours_path = KeptNameBeside(target, {read_hash, ContentHash(content)}, random);
+    error = fs.Rename(temp_path, ours_path, RenameMode::kNoReplace);
+    if (error != 0) {
+      fs.RemoveFile(temp_path);
+      why = fs.FailureOf(error);
+      return StepOutcome::kFailed;
+    }
+    error = fs.Rename(ours_path, target, RenameMode::kExchange);
     if (error == 0) {
-      return SettleExchange(fs, temp_path, target, read_identity, ours);
+      return SettleExchange(fs, ours_path, target, read_identity, ours);
     }
     mode = fs.IsUnsupported(error) ? RenameMode::kReplace : RenameMode::kExchange;
   }
   if (mode == RenameMode::kReplace) {
     const StepOutcome replaced =
-        ReplaceWatched(fs, temp_path, target, read_identity, random, error, why);
+        ReplaceWatched(fs, ours_path, target, read_identity, read_hash, random, error, why);
     if (replaced != StepOutcome::kFailed || error == 0) {
       return replaced;
     }
   } else if (mode == RenameMode::kNoReplace) {
-    error = fs.Rename(temp_path, target, mode);
+    error = fs.Rename(ours_path, target, mode);
     if (error == 0) {
       return StepOutcome::kDone;
     }
   }
-  fs.RemoveFile(temp_path);
+  fs.RemoveFile(ours_path);
   why = fs.FailureOf(error);
   // Refused while another program holds the file open, or over a mount point: written in place,
   // as the driver would.
@@ -337,21 +386,46 @@ StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePat
   return fs.IsExisting(error) || fs.IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
 }
 
-// Temporaries of a writer that was killed. Safe only under the lock: then no writer of ours is
-// writing one for this file.
-void RemoveLeftovers(const WriterLock& lock, const NativePath& target, const FileIdentity& file) {
-  const NativePath name = target.substr(NameStart(target));
-  const NativePath prefix = Native(".") + name + Native(kTemporaryTag);
-  for (const NativePath& candidate : lock.RemovableFiles(target, prefix, file)) {
-    if (IsTemporaryFileName(name, candidate)) {
+// What earlier writers left beside the file, looked at under the lock (then no writer of ours is
+// at work on it). Temporaries of a killed writer hold only what it wrote: they go after a write
+// that is done. A kept copy goes only when it holds what its name vouches for (what its writer
+// read, or wrote) or is a second name of the file itself; the others stay. True when some stay.
+bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& target,
+                 const FileIdentity& file, bool done) {
+  const std::size_t name_start = NameStart(target);
+  const NativePath name = target.substr(name_start);
+  bool kept = false;
+  for (const NativePath& candidate : lock.RemovableFiles(target, Native(".") + name, file)) {
+    if (done && IsTemporaryFileName(name, candidate)) {
       lock.RemoveBeside(target, candidate);
+      continue;
+    }
+    const std::optional<KeptHashes> hashes = KeptFileHashes(name, candidate);
+    if (!hashes) {
+      continue;
+    }
+    const NativePath path = target.substr(0, name_start) + candidate;
+    std::string content;
+    FileIdentity identity;
+    FileIdentity now;
+    SystemError error = 0;
+    const bool redundant =
+        ReadStable(fs, path, false, content, identity, error) == ReadResult::kOk &&
+        (ContentHash(content) == hashes->read || ContentHash(content) == hashes->written ||
+         (fs.IdentityAt(target, now) && SameObject(identity, now)));
+    if (redundant) {
+      lock.RemoveBeside(target, candidate);
+    } else {
+      kept = true;
     }
   }
+  return kept;
 }
 
-// One read-edit-replace under the lock. kRaced when the file changed behind our back.
+// `kept` tells whether copies stay kept beside the file after a step that is done.
 StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit& edit,
-                       const WriterLock& lock, std::mt19937& random, WriteFailure& why) {
+                       const WriterLock& lock, std::mt19937& random, WriteFailure& why,
+                       bool& kept) {
   std::string content;
   FileIdentity read_identity;
   SystemError read_error = 0;
@@ -362,6 +436,7 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
     return StepOutcome::kFailed;
   }
   why = WriteFailure::kOther;
+  const std::uint64_t read_hash = ContentHash(content);
   const EditResult edited = edit(content);
   if (edited == EditResult::kFailed) {
     return StepOutcome::kFailed;
@@ -393,7 +468,7 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
   }
   if (!temp_path.empty()) {
     const StepOutcome installed =
-        Install(fs, temp_path, target, content, read_identity, random, why);
+        Install(fs, temp_path, target, content, read_identity, read_hash, random, why);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
@@ -403,9 +478,7 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
       return StepOutcome::kFailed;
     }
   }
-  if (lock.held()) {
-    RemoveLeftovers(lock, target, read_identity);
-  }
+  kept = lock.held() && SweepBeside(fs, lock, target, read_identity, true);
   return StepOutcome::kDone;
 }
 
@@ -446,25 +519,84 @@ SystemError FileSystem::WriteAll(const FileHandle& file, const std::string& cont
   return 0;
 }
 
-NativePath TemporaryFileName(const NativePath& file_name, std::mt19937& random) {
+namespace {
+
+NativePath NameWithTag(const NativePath& file_name, std::string_view tag, std::mt19937& random) {
   std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
-  NativePath name = Native(".") + file_name + Native(kTemporaryTag);
+  NativePath name = Native(".") + file_name + Native(tag);
   for (std::size_t i = 0; i < kUniqueLength; ++i) {
     name += static_cast<NativeChar>(kLetters[pick(random)]);
   }
   return name;
 }
 
-bool IsTemporaryFileName(std::basic_string_view<NativeChar> file_name,
-                         std::basic_string_view<NativeChar> candidate) {
-  const std::size_t prefix = 1 + file_name.size() + kTemporaryTag.size();
+bool IsNameWithTag(std::basic_string_view<NativeChar> file_name, std::string_view tag,
+                   std::basic_string_view<NativeChar> candidate) {
+  const std::size_t prefix = 1 + file_name.size() + tag.size();
   if (file_name.empty() || candidate.size() != prefix + kUniqueLength ||
-      candidate.substr(0, prefix) != Native(".") + NativePath(file_name) + Native(kTemporaryTag)) {
+      candidate.substr(0, prefix) != Native(".") + NativePath(file_name) + Native(tag)) {
     return false;
   }
   return std::all_of(candidate.begin() + prefix, candidate.end(), [](NativeChar c) {
     return (c & ~0x7F) == 0 && kLetters.find(static_cast<char>(c)) != std::string_view::npos;
   });
+}
+
+}  // namespace
+
+NativePath TemporaryFileName(const NativePath& file_name, std::mt19937& random) {
+  return NameWithTag(file_name, kTemporaryTag, random);
+}
+
+bool IsTemporaryFileName(std::basic_string_view<NativeChar> file_name,
+                         std::basic_string_view<NativeChar> candidate) {
+  return IsNameWithTag(file_name, kTemporaryTag, candidate);
+}
+
+std::uint64_t ContentHash(std::string_view content) {
+  std::uint64_t hash = 0xcbf29ce484222325;  // FNV-1a
+  for (const char c : content) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3;
+  }
+  return hash;
+}
+
+NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes,
+                        std::mt19937& random) {
+  NativePath name = NameWithTag(file_name, kKeptTag, random);
+  for (const std::uint64_t hash : {hashes.read, hashes.written}) {
+    name += static_cast<NativeChar>('-');
+    for (int shift = 60; shift >= 0; shift -= 4) {
+      name += static_cast<NativeChar>(kHexDigits[(hash >> shift) & 0xF]);
+    }
+  }
+  return name;
+}
+
+std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
+                                         std::basic_string_view<NativeChar> candidate) {
+  const std::size_t head = 1 + file_name.size() + kKeptTag.size() + kUniqueLength;
+  constexpr std::size_t kHashLength = 1 + 16;
+  if (candidate.size() != head + 2 * kHashLength ||
+      !IsNameWithTag(file_name, kKeptTag, candidate.substr(0, head))) {
+    return std::nullopt;
+  }
+  std::uint64_t values[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    const auto hash = candidate.substr(head + i * kHashLength, kHashLength);
+    if (hash[0] != '-') {
+      return std::nullopt;
+    }
+    for (const NativeChar c : hash.substr(1)) {
+      const std::size_t digit =
+          (c & ~0x7F) == 0 ? kHexDigits.find(static_cast<char>(c)) : std::string_view::npos;
+      if (digit == std::string_view::npos) {
+        return std::nullopt;
+      }
+      values[i] = values[i] << 4 | digit;
+    }
+  }
+  return KeptHashes{values[0], values[1]};
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content, FileSystem& fs) {
@@ -486,14 +618,20 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
     return {lock_state == LockState::kTimedOut ? WriteFailure::kHeldOpen : WriteFailure::kOther};
   }
   std::mt19937 random = SeededRandom();
-  WriteFailure why = WriteFailure::kOther;
+  WriteFailure why = WriteFailure::kKeptChanging;
+  bool kept = false;
   for (int attempt = 0; attempt < kUpdateAttempts; ++attempt) {
-    const StepOutcome outcome = UpdateStep(fs, target, edit, *lock, random, why);
-    if (outcome != StepOutcome::kRaced) {
-      return {outcome == StepOutcome::kDone ? WriteFailure::kNone : why};
+    const StepOutcome outcome = UpdateStep(fs, target, edit, *lock, random, why, kept);
+    if (outcome == StepOutcome::kDone) {
+      return {WriteFailure::kNone, kept};
     }
+    if (outcome == StepOutcome::kFailed) {
+      break;
+    }
+    why = WriteFailure::kKeptChanging;
   }
-  return {WriteFailure::kKeptChanging};
+  kept = lock->held() && SweepBeside(fs, *lock, target, FileIdentity{}, false);
+  return {why, kept};
 }
 
 }  // namespace store

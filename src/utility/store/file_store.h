@@ -44,6 +44,9 @@ enum class WriteFailure {
 // True when written. Converts to bool implicitly: most callers only ask whether it worked.
 struct WriteResult {
   WriteFailure failure = WriteFailure::kNone;
+  // A copy of an earlier version, which another program may have written, is kept beside the
+  // file (see UpdateWholeFile), written or not.
+  bool kept_copy = false;
   operator bool() const { return failure == WriteFailure::kNone; }  // NOLINT
 };
 
@@ -71,7 +74,13 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   rename itself (Windows has no rename that would tell what it replaced);
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed (they are named "." + the file's name + ".vctmp-" and six letters or
-//   digits).
+//   digits, and hold only what a writer of ours wrote);
+// - a file that a replacement displaced, which may be someone else's, is only ever under a kept
+//   name ("." + the file's name + ".vckept-", six letters or digits, and the hashes of what that
+//   write read and wrote), never under a temporary's. Its name goes as soon as it shows to hold
+//   what that write read (or wrote), or to be a second name of the file itself. Otherwise, where
+//   the store cannot tell, or cannot put someone's file back, the copy stays: that write fails,
+//   and every later write reports it (kept_copy) until it is settled or removed by hand.
 // A link is followed and its target replaced, but only when each link on the way belongs to the
 // user, to root or to the owner of the file it leads to: a link another user planted is refused.
 // A read-only file is not replaced, and neither is one whose owner or group the replacement could

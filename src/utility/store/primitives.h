@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -199,6 +200,19 @@ FileSystem& RealFileSystem();
 NativePath TemporaryFileName(const NativePath& file_name, std::mt19937& random);
 bool IsTemporaryFileName(std::basic_string_view<NativeChar> file_name,
                          std::basic_string_view<NativeChar> candidate);
+// A kept name: "." + file_name + ".vckept-", six letters or digits, and two ContentHashes in hex,
+// each after a '-'. It names a file that may be someone else's (the one a replacement displaced),
+// which no sweep removes unless it holds one of the two contents the name vouches for: what its
+// writer read, whose edit that writer's write holds, and what it wrote.
+struct KeptHashes {
+  std::uint64_t read = 0;
+  std::uint64_t written = 0;
+};
+std::uint64_t ContentHash(std::string_view content);
+NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes,
+                        std::mt19937& random);
+std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
+                                         std::basic_string_view<NativeChar> candidate);
 
 // ReadWholeFile and UpdateWholeFile over the file system `fs`.
 ReadResult ReadWholeFile(const std::string& path, std::string& content, FileSystem& fs);
