@@ -9,11 +9,16 @@
 ; EXE64, EXE32, STEP64, STEP32, CATALOGUE and OUTFILE, and SIGN (a command signing the file it is
 ; given) when the packages are signed.
 ;
-;   setup.exe [/S] [/MODEL=200|300|301]
+;   setup.exe [/S] [/MODEL=200|300|301] [/EVERYLOGON[=0|1]]
 ;
-; /MODEL chooses the board model for every user; the installer's exit status is then the step's
-; for the installing user (0 written, or left to each user's logon when the installer runs as
-; LocalSystem; 1 not). Any other code is refused before anything is installed, with status 2.
+; /MODEL chooses the board model for every user; without it a reinstall keeps the model chosen
+; before. As with the MSI package, the same line serves every state of a PC: a new version or a
+; new model raises Active Setup's Version, so that each user gets it at their next logon, and the
+; same again changes nothing at all. /EVERYLOGON runs the step at every logon of every user
+; (roaming profiles), until /EVERYLOGON=0. The installer's exit status is the step's for the
+; installing user (0 written, nothing to do, or left to each user's logon when the installer runs
+; as LocalSystem; 1 not, and the step runs again at that user's next logon). Any other code is
+; refused before anything is installed, with status 2.
 
 ; Planted DLLs: an administrator runs setup.exe from Downloads or a share, where anyone may have put
 ; a DLL beside it. The stub of NSIS 3.04 and later restricts its DLL search to the system folder
@@ -62,6 +67,7 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Var Model
+Var EveryLogon
 
 Function .onInit
   ${GetParameters} $0
@@ -75,11 +81,34 @@ Function .onInit
     SetErrorLevel 2
     Quit
   ${EndIf}
+  ; "" keeps what was chosen before; the step takes "/everylogon=" so.
+  StrCpy $EveryLogon ""
+  ClearErrors
+  ${GetOptions} $0 "/EVERYLOGON" $1
+  ${IfNot} ${Errors}
+    ${If} $1 == ""
+    ${OrIf} $1 == "=1"
+      StrCpy $EveryLogon "1"
+    ${ElseIf} $1 == "=0"
+      StrCpy $EveryLogon "0"
+    ${Else}
+      MessageBox MB_OK|MB_ICONSTOP "Improper /EVERYLOGON$1: use /EVERYLOGON, /EVERYLOGON=1 or /EVERYLOGON=0." /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
   ${If} ${RunningX64}
     SetRegView 64
     StrCpy $INSTDIR "$PROGRAMFILES64\${BRAND}\${PRODUCT}"
   ${Else}
     StrCpy $INSTDIR "$PROGRAMFILES\${BRAND}\${PRODUCT}"
+  ${EndIf}
+  ; A reinstall without /MODEL keeps the model chosen before; "none" when there is none.
+  ${If} $Model == ""
+    ReadRegStr $Model HKLM "Software\${BRAND}\VentrelConf" "Model"
+  ${EndIf}
+  ${If} $Model == ""
+    StrCpy $Model "none"
   ${EndIf}
 FunctionEnd
 
@@ -124,18 +153,19 @@ Section "Add/Remove Programs entry"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
-; The model for every user (without /MODEL none is kept) and the Active Setup entry, then
-; the step for the installing user. Neither shows a window: a silent install never waits.
+; The model for every user and the Active Setup entry (the step tells whether anything changes),
+; then the step for the installing user, when the machine's Version is not yet theirs. Neither
+; shows a window: a silent install never waits.
 Section "Board model for every user"
   ClearErrors
-  ExecWait '"$INSTDIR\VentrelConfProvision.exe" /register $Model' $0
+  ExecWait '"$INSTDIR\VentrelConfProvision.exe" /register $Model /everylogon=$EveryLogon' $0
   ${If} ${Errors}
     StrCpy $0 1
   ${EndIf}
-  DetailPrint "VentrelConfProvision.exe /register $Model ended with status $0"
+  DetailPrint "VentrelConfProvision.exe /register $Model /everylogon=$EveryLogon ended with status $0"
   ${If} $0 == 0
     ClearErrors
-    ExecWait '"$INSTDIR\VentrelConfProvision.exe"' $0
+    ExecWait '"$INSTDIR\VentrelConfProvision.exe" /installing' $0
     ${If} ${Errors}
       StrCpy $0 1
     ${EndIf}
@@ -180,6 +210,8 @@ FunctionEnd
 Section "Uninstall"
   ; The Active Setup entry and the model for every user; no user's board file.
   ExecWait '"$INSTDIR\VentrelConfProvision.exe" /unregister'
+  DeleteRegKey /ifempty HKLM "Software\${BRAND}\VentrelConf"
+  DeleteRegKey /ifempty HKLM "Software\${BRAND}"
   Delete "$INSTDIR\Provisioning\VentrelConf.ini"
   Delete "$INSTDIR\Provisioning\Provisioning.ini"
   RMDir "$INSTDIR\Provisioning"

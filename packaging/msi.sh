@@ -10,7 +10,8 @@ slug="$1" brand="$2" product="$3" version="$4" arch="$5" exe="$6" step="$7" cata
 here="$(cd "$(dirname "$0")" && pwd)"
 
 # The same GUID for the same brand, architecture and name, build after build: Windows Installer
-# tells a product's upgrades and components by them. From a hash, as name-based UUIDs are.
+# tells a product's upgrades and components by them, and a version by its ProductCode (so two
+# builds of one version are one product). From a hash, as name-based UUIDs are.
 guid() {
   local hex
   hex="$(printf 'VentrelConf %s %s %s' "$slug" "$arch" "$1" | sha1sum | cut -c1-32)"
@@ -24,14 +25,23 @@ trap 'rm -rf "$stage"' EXIT
 cp "$exe" "$stage/program.exe"
 cp "$step" "$stage/step.exe"
 cp "$catalogue" "$stage/catalogue.ini"
+cp "$here/../src/ui/icons/ventrel_conf.ico" "$stage/program.ico"
 out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
 cd "$stage"
 wixl -a "$arch" -o "$out" -D Brand="$brand" -D Product="$product" -D Slug="$slug" \
   -D Version="$version" -D Arch="$arch" -D UpgradeCode="$(guid upgrade)" \
+  -D ProductCode="$(guid "product $version")" \
   -D GuidProgram="$(guid program)" -D GuidStep="$(guid step)" \
   -D GuidCatalogue="$(guid catalogue)" -D GuidStartMenu="$(guid start-menu)" \
   -D GuidBrandFolder="$(guid brand-folder)" \
-  -D Exe=program.exe -D Step=step.exe -D Catalogue=catalogue.ini "$here/installer.wxs"
+  -D Exe=program.exe -D Step=step.exe -D Catalogue=catalogue.ini -D Icon=program.ico \
+  "$here/installer.wxs"
+# What wixl cannot say (see installer.wxs): the rollback action's type, and the secure properties.
+# The rollback type: an executable from the installed files (18), status ignored (64), in the
+# script (1024) as a rollback action (256), not impersonated (2048).
+msibuild "$out" -q "UPDATE CustomAction SET Type=3410 WHERE Action='RollBackRegistration'"
+secure="$(msiinfo export "$out" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')"
+msibuild "$out" -q "UPDATE Property SET Value='${secure:+$secure;}MODEL;EVERYLOGON' WHERE Property='SecureCustomProperties'"
 if [ -n "${VENTREL_SIGN_PFX:-}" ]; then
   "$here/sign.sh" "$out"
 fi

@@ -80,10 +80,14 @@ for entry in "${BRANDS[@]}"; do
     -DCATALOGUE="$catalogue" -DOUTFILE="$dist/$stem-setup.exe" "${sign[@]}" \
     packaging/installer.nsi
 
+  # Each package's ProductCode, for detection rules and scripts on Windows, where no msiinfo is.
   for arch in x64 x86; do
     packaging/msi.sh "$slug" "$brand" "$product" "$version" "$arch" \
       "$work/programs/VentrelConf-$arch.exe" "$work/programs/VentrelConfProvision-$arch.exe" \
       "$catalogue" "$dist/$stem-$arch.msi"
+    printf '%s %s\r\n' "$stem-$arch.msi" \
+      "$(msiinfo export "$dist/$stem-$arch.msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')" \
+      >>"$dist/ProductCodes.txt"
   done
 
   # Windows: the 32-bit program, which runs on every Windows, beside the product folder.

@@ -16,7 +16,7 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64
                   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
                   googletest wine wine64 wine32:i386 xvfb xauth locales)
 # Release packages: the installer compiler, the Windows Installer package builder (wixl, with
-# msitools to read a package back), the Authenticode signer, and openssl and unzip for the test (a
+# msitools to set what wixl cannot and to read a package back), the Authenticode signer, and openssl and unzip for the test (a
 # throwaway certificate, the Windows bundle unpacked).
 PACKAGE_PACKAGES=(nsis wixl msitools osslsigncode openssl unzip)
 BENCH_PACKAGES=(python3 crudini g++ xvfb time)

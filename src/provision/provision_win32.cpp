@@ -1,10 +1,21 @@
 // VentrelConfProvision.exe, installed beside VentrelConf.exe: the per-user step and its Active
 // Setup registration. It never shows a window and always ends; what it did goes into a log.
 //
-//   VentrelConfProvision.exe                      the step for the account it runs as
-//   VentrelConfProvision.exe /register [MODEL]    as an administrator: keep MODEL (or none) for
-//                                                 every user; Active Setup runs the step at logon
-//   VentrelConfProvision.exe /unregister          as an administrator: undo /register
+//   VentrelConfProvision.exe               the step for the account it runs as (Active Setup,
+//                                          the Run keys, RunOnce)
+//   VentrelConfProvision.exe /installing   the same for the installing user, only when the
+//                                          machine's Version is not yet theirs
+//   VentrelConfProvision.exe /register MODEL [/everylogon=0|1]
+//                                          as an administrator: keep MODEL (200, 300, 301, or
+//                                          none: the catalogue alone) for every user. Only
+//                                          a new model or a new version raises Active Setup's
+//                                          Version; the same again changes nothing at all.
+//                                          /everylogon=1 runs the step at every logon of every
+//                                          user; without it, what was chosen before stays
+//   VentrelConfProvision.exe /unregister   as an administrator: undo /register
+//
+// A step that fails for a user (the driver holds the board file, the file is read-only, ...)
+// runs again at that user's next logon, through their RunOnce key, until it succeeds.
 //
 // The MSI adds /product=<its ProductCode> to both: an upgrade removes the older version after the
 // newer one registered, and the older one's /unregister then leaves the newer one's entry alone.
@@ -13,9 +24,7 @@
 #include <windows.h>
 //
 #include <knownfolders.h>
-#include <objbase.h>
 #include <sddl.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -25,8 +34,9 @@
 
 #include "app/command_line.h"
 #include "provision/provisioning.h"
-#include "utility/platform/code_page_win32.h"
+#include "ui/win32/dll_search.h"
 #include "utility/platform/folders.h"
+#include "utility/platform/folders_win32.h"
 #include "utility/platform/path.h"
 #include "utility/text.h"
 
@@ -35,6 +45,10 @@ namespace {
 
 constexpr const char kActiveSetupKey[] =
     "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\";
+constexpr const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+// This build's version, as project() gives it: a new one raises Active Setup's Version.
+constexpr const char kProgramVersion[] = VENTREL_VERSION;
 constexpr const char kLogFolder[] = "VentrelConf";
 constexpr const char kLogFile[] = "Provisioning.log";
 // A log that grew this large starts again: the step runs at every logon of every user.
@@ -61,23 +75,19 @@ class Win32ProvisioningSystem final : public ProvisioningSystem {
     return sid;
   }
 
+  // Each folder on the way, from the root down (the shell's SHCreateDirectoryEx would import
+  // shell32, which pulls in DLLs that are not all KnownDLLs).
   bool CreateFolders(const std::string& path) override {
-    ::SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
+    for (std::size_t at = path.find_first_of("\\/", 3);; at = path.find_first_of("\\/", at + 1)) {
+      ::CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+      if (at == std::string::npos) {
+        break;
+      }
+    }
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 };
-
-std::string LocalAppData() {
-  PWSTR wide = nullptr;
-  std::string path;
-  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &wide)) &&
-      !CodePageFromWide(CP_ACP, wide, path)) {
-    path.clear();
-  }
-  ::CoTaskMemFree(wide);
-  return path;
-}
 
 // The user's local application data; for a service account, which has no user, the system's
 // temporary folder, so that nothing is written into that account's own profile.
@@ -91,7 +101,7 @@ std::string LogPath(Win32ProvisioningSystem& system) {
     temp.resize(n);
     return PathAppend(temp, "VentrelConf-Provisioning.log");
   }
-  const std::string local = LocalAppData();
+  const std::string local = KnownFolder(FOLDERID_LocalAppData);
   if (local.empty()) {
     return {};
   }
@@ -133,37 +143,126 @@ void WriteLog(Win32ProvisioningSystem& system, const std::string& what,
   ::CloseHandle(file);
 }
 
-std::string ReadString(HKEY key, const char* name) {
-  char value[256] = {};
-  DWORD size = sizeof value - 1;
-  DWORD type = 0;
-  if (::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return {};
-  }
-  return std::string(value, ::strnlen(value, size));
+// One component per brand: installing another brand's package leaves this one's alone. The same
+// name serves for the brand's values in the Run and RunOnce keys.
+std::string ComponentName(const std::string& brand_folder) {
+  return "VentrelConf " + brand_folder;
 }
 
-bool SetString(HKEY key, const char* name, DWORD type, const std::string& value) {
-  return ::RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
-// One component per brand: installing another brand's package leaves this one's alone.
 std::string ActiveSetupKey(const std::string& brand_folder) {
-  return kActiveSetupKey + std::string("VentrelConf ") + brand_folder;
+  return kActiveSetupKey + ComponentName(brand_folder);
 }
 
-// StubPath names this executable; Version is raised at every installation, so that the step
-// runs once more for every user at the next logon, with the model just chosen.
+// Where deployment tools' registry rules look: the model kept for every user, and what the
+// installations chose, so that a repeat can tell it changes nothing.
+std::string MachineKey(const std::string& brand_folder) {
+  return "SOFTWARE\\" + brand_folder + "\\VentrelConf";
+}
+
+constexpr const char kModelValue[] = "Model";
+constexpr const char kVersionValue[] = "ProgramVersion";
+constexpr const char kEveryLogonValue[] = "EveryLogon";
+
+// A key of HKLM's in the 64-bit view (the one there is on 32-bit Windows), or of HKCU's.
+class RegistryKey {
+ public:
+  RegistryKey(HKEY root, const std::string& name, bool create, REGSAM access) {
+    const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_64KEY : 0;
+    const LSTATUS status = create ? ::RegCreateKeyExA(root, name.c_str(), 0, nullptr, 0,
+                                                      access | view, nullptr, &key_, nullptr)
+                                  : ::RegOpenKeyExA(root, name.c_str(), 0, access | view, &key_);
+    if (status != ERROR_SUCCESS) {
+      key_ = nullptr;
+    }
+  }
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey() {
+    if (key_ != nullptr) {
+      ::RegCloseKey(key_);
+    }
+  }
+  explicit operator bool() const { return key_ != nullptr; }
+
+  std::string String(const char* name) const {
+    char value[256] = {};
+    DWORD size = sizeof value - 1;
+    DWORD type = 0;
+    if (key_ == nullptr ||
+        ::RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+      return {};
+    }
+    return std::string(value, ::strnlen(value, size));
+  }
+  bool SetString(const char* name, const std::string& value, DWORD type = REG_SZ) const {
+    return key_ != nullptr &&
+           ::RegSetValueExA(key_, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  }
+  bool SetNumber(const char* name, DWORD value) const {
+    return key_ != nullptr &&
+           ::RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                            sizeof value) == ERROR_SUCCESS;
+  }
+  DWORD Number(const char* name) const {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    DWORD type = 0;
+    return key_ != nullptr &&
+                   ::RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                                      &size) == ERROR_SUCCESS &&
+                   type == REG_DWORD
+               ? value
+               : 0;
+  }
+  // True when the value is gone, whether it was there or not; `removed` tells which.
+  bool Remove(const char* name, bool* removed = nullptr) const {
+    const LSTATUS status = key_ == nullptr ? ERROR_FILE_NOT_FOUND : ::RegDeleteValueA(key_, name);
+    if (removed != nullptr) {
+      *removed = status == ERROR_SUCCESS;
+    }
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// What the installations of a brand chose for every user.
+struct MachineRecord {
+  ModelCode model = kNoModel;
+  std::string version;
+  bool every_logon = false;
+};
+
+MachineRecord ReadMachineRecord(const std::string& brand) {
+  const RegistryKey key(HKEY_LOCAL_MACHINE, MachineKey(brand), false, KEY_QUERY_VALUE);
+  return {RegisteredModel(key.String(kModelValue)), key.String(kVersionValue),
+          key.Number(kEveryLogonValue) == 1};
+}
+
+bool WriteMachineRecord(const std::string& brand, const MachineRecord& record) {
+  const RegistryKey key(HKEY_LOCAL_MACHINE, MachineKey(brand), true,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE);
+  return (IsModel(record.model) ? key.SetString(kModelValue, std::to_string(record.model))
+                                : key.Remove(kModelValue)) &&
+         key.SetString(kVersionValue, record.version) &&
+         key.SetNumber(kEveryLogonValue, record.every_logon ? 1 : 0);
+}
+
+std::string Quoted(const std::string& path) {
+  return "\"" + path + "\"";
+}
+
+// StubPath names this executable; Version rises, so that the step runs once more for every user
+// at the next logon, with the model just chosen.
 bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_folder,
                          const std::string& product, ProvisioningOutcome& outcome) {
   const std::string name = ActiveSetupKey(brand_folder);
-  HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0,
-                        KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
+  const RegistryKey key(HKEY_LOCAL_MACHINE, name, true, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  if (!key) {
     outcome.log.push_back("HKLM\\" + name + " could not be created");
     return false;
   }
@@ -176,22 +275,63 @@ bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_
   local.tm_hour = now.wHour;
   local.tm_min = now.wMinute;
   local.tm_sec = now.wSecond;
-  const std::string version = NextActiveSetupVersion(ReadString(key, "Version"), local);
-  const DWORD installed = 1;
+  const std::string version = NextActiveSetupVersion(key.String("Version"), local);
   if (product.empty()) {
-    ::RegDeleteValueA(key, "Product");  // an NSIS installation replaced an MSI one
+    key.Remove("Product");  // an NSIS installation replaced an MSI one
   }
-  const bool written =
-      SetString(key, nullptr, REG_SZ, "VentrelConf (" + brand_folder + ")") &&
-      SetString(key, "StubPath", REG_EXPAND_SZ, "\"" + step_path + "\"") &&
-      SetString(key, "Version", REG_SZ, version) &&
-      (product.empty() || SetString(key, "Product", REG_SZ, product)) &&
-      ::RegSetValueExA(key, "IsInstalled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&installed),
-                       sizeof installed) == ERROR_SUCCESS;
-  ::RegCloseKey(key);
+  const bool written = key.SetString(nullptr, "VentrelConf (" + brand_folder + ")") &&
+                       key.SetString("StubPath", Quoted(step_path), REG_EXPAND_SZ) &&
+                       key.SetString("Version", version) &&
+                       (product.empty() || key.SetString("Product", product)) &&
+                       key.SetNumber("IsInstalled", 1);
   outcome.log.push_back((written ? "registered HKLM\\" : "could not register HKLM\\") + name +
                         ", Version " + version);
   return written;
+}
+
+bool ActiveSetupRegistered(const std::string& step_path, const std::string& brand_folder) {
+  const RegistryKey key(HKEY_LOCAL_MACHINE, ActiveSetupKey(brand_folder), false, KEY_QUERY_VALUE);
+  return !key.String("Version").empty() &&
+         EqualsIgnoreAsciiCase(key.String("StubPath"), Quoted(step_path));
+}
+
+// With every_logon the step runs at every logon of every user (HKLM's Run key), so that a board
+// file that roams in from another PC is brought to this PC's model.
+bool SetEveryLogon(const std::string& step_path, const std::string& brand, bool every_logon,
+                   ProvisioningOutcome& outcome) {
+  const RegistryKey run(HKEY_LOCAL_MACHINE, kRunKey, true, KEY_SET_VALUE);
+  const bool done = every_logon ? run.SetString(ComponentName(brand).c_str(), Quoted(step_path))
+                                : run.Remove(ComponentName(brand).c_str());
+  if (!done || every_logon) {
+    outcome.log.push_back(std::string(done ? "" : "could not ") +
+                          "run the step at every logon of every user");
+  }
+  return done;
+}
+
+// A step that failed for this user runs again at their next logon; one that succeeded does not.
+void RetryAtNextLogon(const std::string& step_path, bool failed, ProvisioningOutcome& outcome) {
+  const std::string brand = InstalledBrandFolder(step_path);
+  const RegistryKey run_once(HKEY_CURRENT_USER, kRunOnceKey, failed, KEY_SET_VALUE);
+  if (brand.empty() || !run_once) {
+    return;
+  }
+  if (!failed) {
+    run_once.Remove(ComponentName(brand).c_str());
+  } else if (run_once.SetString(ComponentName(brand).c_str(), Quoted(step_path))) {
+    outcome.log.emplace_back("the step runs again at this user's next logon");
+  }
+}
+
+// The machine's Version as recorded for this user, as Active Setup records it after a logon's run.
+std::string UsersVersion(const std::string& brand) {
+  return RegistryKey(HKEY_CURRENT_USER, ActiveSetupKey(brand), false, KEY_QUERY_VALUE)
+      .String("Version");
+}
+
+std::string MachinesVersion(const std::string& brand) {
+  return RegistryKey(HKEY_LOCAL_MACHINE, ActiveSetupKey(brand), false, KEY_QUERY_VALUE)
+      .String("Version");
 }
 
 // Records for the account that ran the step what Active Setup records after a logon's run: the
@@ -199,24 +339,14 @@ bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_
 // would undo a model chosen in the dialog in the meantime.
 void RecordRunForUser(const std::string& step_path, ProvisioningOutcome& outcome) {
   const std::string brand = InstalledBrandFolder(step_path);
-  HKEY machine = nullptr;
-  if (brand.empty() ||
-      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, ActiveSetupKey(brand).c_str(), 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &machine) != ERROR_SUCCESS) {
+  const std::string version = brand.empty() ? std::string() : MachinesVersion(brand);
+  if (version.empty()) {
     return;  // not registered (yet): nothing to record
   }
-  const std::string version = ReadString(machine, "Version");
-  ::RegCloseKey(machine);
-  HKEY user = nullptr;
-  if (version.empty() ||
-      ::RegCreateKeyExA(HKEY_CURRENT_USER, ActiveSetupKey(brand).c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &user, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  if (SetString(user, "Version", REG_SZ, version)) {
+  const RegistryKey user(HKEY_CURRENT_USER, ActiveSetupKey(brand), true, KEY_SET_VALUE);
+  if (user.SetString("Version", version)) {
     outcome.log.push_back("recorded Version " + version + " for this user");
   }
-  ::RegCloseKey(user);
 }
 
 bool RemoveMachineModel(const std::string& step_path, ProvisioningOutcome& outcome) {
@@ -229,54 +359,97 @@ bool RemoveMachineModel(const std::string& step_path, ProvisioningOutcome& outco
   return true;
 }
 
+// "/everylogon=0" or "=1" sets it; none (or "/everylogon=", as an MSI passes an unset property)
+// keeps what was chosen before. False for anything else.
+bool ParseEveryLogon(const std::vector<std::string>& options, bool& every_logon) {
+  constexpr std::string_view kOption = "/everylogon=";
+  for (const std::string& option : options) {
+    if (option.size() < kOption.size() ||
+        !EqualsIgnoreAsciiCase(std::string_view(option).substr(0, kOption.size()), kOption)) {
+      return false;
+    }
+    const std::string_view value = std::string_view(option).substr(kOption.size());
+    if (!value.empty() && value != "0" && value != "1") {
+      return false;
+    }
+    if (!value.empty()) {
+      every_logon = value == "1";
+    }
+  }
+  return true;
+}
+
 int Register(const std::string& step_path, const std::vector<std::string>& arguments,
              const std::string& product, ProvisioningOutcome& outcome) {
-  if (arguments.size() > 2) {
-    outcome.log.emplace_back("usage: /register [200|300|301]");
+  const std::string brand = InstalledBrandFolder(step_path);
+  const MachineRecord recorded = brand.empty() ? MachineRecord{} : ReadMachineRecord(brand);
+  MachineRecord asked{kNoModel, kProgramVersion, recorded.every_logon};
+  if (arguments.size() < 2 ||
+      !ParseEveryLogon({arguments.begin() + 2, arguments.end()}, asked.every_logon)) {
+    outcome.log.emplace_back(
+        "usage: /register 200|300|301|none [/everylogon=0|1]: nothing was changed");
     return 2;
   }
-  if (arguments.size() == 2) {
-    const ModelCode code = ConvertModelArgument(arguments[1]);
-    outcome = StoreMachineModel(step_path, code);
-    if (outcome.status != 0) {
-      return outcome.status;
-    }
-  } else if (!RemoveMachineModel(step_path, outcome)) {
-    return 1;  // no model chosen this time: none is kept, and no user's model is changed
+  const bool no_model = EqualsIgnoreAsciiCase(arguments[1], "none");
+  asked.model = RegisteredModel(arguments[1]);
+  if (!IsModel(asked.model) && !no_model) {
+    outcome.log.push_back("the MODEL given, '" + arguments[1] +
+                          "', is no model 200, 300 or 301: nothing was changed");
+    return 1;
   }
-  const std::string brand = InstalledBrandFolder(step_path);
   if (brand.empty()) {
     outcome.log.push_back("the program beside " + step_path + " is not installed");
     return 1;
   }
-  return RegisterActiveSetup(step_path, brand, product, outcome) ? 0 : 1;
+  const bool same = asked.model == recorded.model && asked.version == recorded.version &&
+                    ActiveSetupRegistered(step_path, brand);
+  if (same && asked.every_logon == recorded.every_logon) {
+    outcome.log.push_back("already installed with model " + arguments[1] + ": nothing was changed");
+    return 0;
+  }
+  if (!same) {
+    if (no_model ? !RemoveMachineModel(step_path, outcome)
+                 : (outcome = StoreMachineModel(step_path, asked.model)).status != 0) {
+      return 1;
+    }
+    if (!RegisterActiveSetup(step_path, brand, product, outcome)) {
+      return 1;
+    }
+  }
+  if (!WriteMachineRecord(brand, asked)) {
+    outcome.log.push_back("HKLM\\" + MachineKey(brand) + " could not be written");
+    return 1;
+  }
+  return SetEveryLogon(step_path, brand, asked.every_logon, outcome) ? 0 : 1;
 }
 
-// The Active Setup entry and the model go; the users' own files stay.
+// The Active Setup entry, the model and the every-logon run go; the users' own files stay.
 int Unregister(const std::string& step_path, const std::string& product,
                ProvisioningOutcome& outcome) {
   const std::string brand = InstalledBrandFolder(step_path);
   int status = 0;
   if (!brand.empty()) {
     const std::string name = ActiveSetupKey(brand);
-    HKEY key = nullptr;
-    std::string owner;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                        &key) == ERROR_SUCCESS) {
-      owner = ReadString(key, "Product");
-      ::RegCloseKey(key);
-    }
+    const std::string owner =
+        RegistryKey(HKEY_LOCAL_MACHINE, name, false, KEY_QUERY_VALUE).String("Product");
     if (!product.empty() && !owner.empty() && !EqualsIgnoreAsciiCase(owner, product)) {
       outcome.log.push_back("HKLM\\" + name + " belongs to " + owner +
                             ", which replaced this version: kept");
       return 0;
     }
     const LSTATUS deleted = ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), KEY_WOW64_64KEY, 0);
-    if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+    if (deleted == ERROR_SUCCESS) {
+      outcome.log.push_back("removed HKLM\\" + name);
+    } else if (deleted != ERROR_FILE_NOT_FOUND) {
       outcome.log.push_back("HKLM\\" + name + " could not be removed");
       status = 1;
-    } else {
-      outcome.log.push_back("removed HKLM\\" + name);
+    }
+    const RegistryKey machine(HKEY_LOCAL_MACHINE, MachineKey(brand), false, KEY_SET_VALUE);
+    const RegistryKey run(HKEY_LOCAL_MACHINE, kRunKey, false, KEY_SET_VALUE);
+    for (const bool removed :
+         {machine.Remove(kModelValue), machine.Remove(kVersionValue),
+          machine.Remove(kEveryLogonValue), run.Remove(ComponentName(brand).c_str())}) {
+      status = removed ? status : 1;
     }
   }
   return RemoveMachineModel(step_path, outcome) ? status : 1;
@@ -287,9 +460,11 @@ int Unregister(const std::string& step_path, const std::string& product,
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace ventrel;
+  // Before anything can load a DLL: the step runs from a programs folder, but as every user at
+  // logon, and nothing beside it may be taken for a system DLL.
+  win32::TakeDllsFromTheSystemFolderOnly();
   // No box of the system's either (a missing disk, a failed load): nothing may wait for a click.
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   Win32ProvisioningSystem system;
   const std::string step_path = RealFolders().ExePath();
   std::vector<std::string> arguments = SplitCommandLine(::GetCommandLineA());
@@ -309,10 +484,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   ProvisioningOutcome outcome;
   std::string what = "user";
-  if (arguments.empty()) {
-    outcome = ProvisionUser(step_path, system);
-    if (outcome.status == 0 && WritesIntoProfileOf(system.AccountSid())) {
-      RecordRunForUser(step_path, outcome);
+  const bool installing =
+      arguments.size() == 1 && EqualsIgnoreAsciiCase(arguments[0], "/installing");
+  if (arguments.empty() || installing) {
+    const std::string brand = InstalledBrandFolder(step_path);
+    const bool person = WritesIntoProfileOf(system.AccountSid());
+    if (installing && person && !brand.empty() && UsersVersion(brand) == MachinesVersion(brand)) {
+      outcome.log.emplace_back("this user has this installation's model already: nothing to do");
+    } else {
+      outcome = ProvisionUser(step_path, system);
+      if (person) {
+        if (outcome.status == 0) {
+          RecordRunForUser(step_path, outcome);
+        }
+        RetryAtNextLogon(step_path, outcome.status != 0, outcome);
+      }
     }
   } else if (EqualsIgnoreAsciiCase(arguments[0], "/register")) {
     what = "register";
@@ -322,12 +508,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     outcome.status = Unregister(step_path, product, outcome);
   } else {
     what = "usage";
-    outcome.log.emplace_back("usage: VentrelConfProvision.exe [/register [MODEL] | /unregister]");
+    outcome.log.emplace_back(
+        "usage: VentrelConfProvision.exe [/installing | /register MODEL [/everylogon=0|1] | "
+        "/unregister]");
     outcome.status = 2;
   }
   WriteLog(system, what, outcome);
-  if (com) {
-    ::CoUninitialize();
-  }
   return outcome.status;
 }

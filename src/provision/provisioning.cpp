@@ -165,6 +165,9 @@ ProvisioningOutcome ProvisionUser(const std::string& step_path, ProvisioningSyst
 
   StandInPlatform platform(ProgramBeside(step_path), outcome.log);
   std::string data_folder;
+  // What the locator says of a missing catalogue is no error here: the step lays one out, and
+  // says so instead.
+  const std::size_t located_from = outcome.log.size();
   const InstallLayout layout = FindSystemPaths(data_folder);
   if (!IsInstalledLayout(layout)) {
     return Fail(outcome, texts::kNotInstalled, platform.ExePath());
@@ -172,9 +175,12 @@ ProvisioningOutcome ProvisionUser(const std::string& step_path, ProvisioningSyst
   if (!data_folder.empty()) {
     outcome.log.push_back(
         FillInMessage(texts::kCatalogueKept, PathAppend(data_folder, texts::kCatalogueFileName)));
-  } else if (!LayOutCatalogue(BrandOf(layout), MachineFile(step_path, texts::kCatalogueFileName),
-                              system, data_folder, outcome)) {
-    return outcome;
+  } else {
+    outcome.log.resize(located_from);
+    if (!LayOutCatalogue(BrandOf(layout), MachineFile(step_path, texts::kCatalogueFileName), system,
+                         data_folder, outcome)) {
+      return outcome;
+    }
   }
 
   if (code == kNoModel) {
@@ -182,11 +188,15 @@ ProvisioningOutcome ProvisionUser(const std::string& step_path, ProvisioningSyst
     return outcome;
   }
   const std::string board = PathAppend(data_folder, texts::kBoardFileName);
-  if (!CSdkUtil::Exist(board)) {
+  const bool board_missing = !CSdkUtil::Exist(board);
+  // The program's own opening and writer: the same file, the same rules, the same messages, but
+  // for the opening's word on a missing board file, which the step creates, and says so.
+  const std::size_t opened_from = outcome.log.size();
+  CVentrelConfDlg dialog;
+  if (board_missing) {
+    outcome.log.resize(opened_from);
     outcome.log.push_back(FillInMessage(texts::kBoardCreated, board));
   }
-  // The program's own opening and writer: the same file, the same rules, the same messages.
-  CVentrelConfDlg dialog;
   if (!dialog.SetModel(code)) {
     return Fail(outcome, texts::kModelNotWritten, board);
   }
@@ -206,6 +216,15 @@ ProvisioningOutcome StoreMachineModel(const std::string& step_path, ModelCode co
   }
   outcome.log.push_back(FillInMessage(texts::kMachineModelStored, model_file));
   return outcome;
+}
+
+ModelCode RegisteredModel(std::string_view text) {
+  for (const ModelInfo& model : kModels) {
+    if (text == std::to_string(model.code)) {
+      return model.code;
+    }
+  }
+  return kNoModel;
 }
 
 std::string MachineModelFile(const std::string& step_path) {

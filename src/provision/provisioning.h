@@ -41,6 +41,10 @@ ProvisioningOutcome ProvisionUser(const std::string& step_path, ProvisioningSyst
 // beside the step at `step_path`. Writes nothing and fails for a code that is no model.
 ProvisioningOutcome StoreMachineModel(const std::string& step_path, ModelCode code);
 
+// The model an installer gives (MSI: MODEL; NSIS: /MODEL=), taken only when it is exactly one of
+// the codes; kNoModel for anything else ("301x", " 301", "0301").
+ModelCode RegisteredModel(std::string_view text);
+
 // The machine's model file beside the step at `step_path`, which the uninstaller removes.
 std::string MachineModelFile(const std::string& step_path);
 

@@ -3,9 +3,11 @@
 # checksums and signatures verified, the Dremont installer run under Wine as an administrator
 # and a deployment tool would (a refused /MODEL, a silent install that sets the model, the
 # program started by hand, a reinstall, quiet uninstalls), on 64-bit and on 32-bit Windows; every
-# brand's MSI package installed with msiexec as a deployment tool would, the per-user step run as
-# Active Setup runs it at three users' logons, an upgrade and the uninstall; and the portable
-# bundles unpacked and run. Needs an X server (scripts/test.sh starts one).
+# brand's MSI package installed with msiexec as a deployment tool would, the per-user step run at
+# users' logons as Windows runs Active Setup and the Run and RunOnce keys, an upgrade, a model
+# change, repeats that change nothing, a step retried after a held board file, EVERYLOGON with a
+# roaming board file, and the uninstall; and the portable bundles unpacked and run. Needs an X
+# server (scripts/test.sh starts one).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
@@ -38,7 +40,7 @@ VENTREL_SIGN_PFX="$work/sign.pfx" VENTREL_SIGN_PASSWORD=throwaway scripts/packag
 version="$(sed -n 's/^project(VentrelConf VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 source packaging/brands.sh
 check "the brands are the locator's three" test "${#BRANDS[@]}" -eq 3
-expected=(SHA256SUMS)
+expected=(SHA256SUMS ProductCodes.txt)
 for entry in "${BRANDS[@]}"; do
   slug="${entry%%|*}"
   expected+=("VentrelConf-$version-$slug-setup.exe" "VentrelConf-$version-$slug-windows-portable.zip"
@@ -167,8 +169,8 @@ else
 fi
 
 echo "== the MSI packages on 64-bit Windows, installed as a deployment tool installs them"
-# Active Setup as Windows runs it at a logon; Wine has no logon of its own.
-x86_64-w64-mingw32-g++-posix -O1 -static -o "$work/active_setup.exe" tests/package/active_setup.cpp
+# A logon as Windows runs one (Active Setup, the Run keys, RunOnce); Wine has no logon of its own.
+x86_64-w64-mingw32-g++-posix -O1 -static -o "$work/logon.exe" tests/package/logon.cpp
 new_windows win64
 # msiexec and the logon wait for all they start, so nothing needs waiting for the server's end, and
 # a server kept running saves starting one for each of the many short programs below.
@@ -191,10 +193,33 @@ become() {
   wine reg add "$shell_folders" /v "Local AppData" /t REG_EXPAND_SZ /f \
     /d "C:\\users\\$1\\AppData\\Local" >/dev/null 2>&1
   wine reg delete "$(active_setup "$2" | sed 's/^HKLM/HKCU/')" /f >/dev/null 2>&1 || true
+  wine reg delete "$run_once" /f >/dev/null 2>&1 || true
   data="$profile/AppData/Roaming/$2/$3"
   user_log="$profile/AppData/Local/VentrelConf/Provisioning.log"
 }
-logon() { run_now "$work/active_setup.exe" "VentrelConf $1"; }
+# The installing user again, as Windows sets their folders.
+be_installing_user() {
+  wine reg add "$shell_folders" /v AppData /t REG_EXPAND_SZ /f \
+    /d '%USERPROFILE%\AppData\Roaming' >/dev/null 2>&1
+  wine reg add "$shell_folders" /v "Local AppData" /t REG_EXPAND_SZ /f \
+    /d '%USERPROFILE%\AppData\Local' >/dev/null 2>&1
+}
+run_once='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+run_machine='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+# logon [HELD_FILE]: what ran goes to $work/logon.out, a line each ("active setup VentrelConf
+# Dremont: status 0", "run once VentrelConf Dremont: status 1", ...); the board file given is held
+# by another program, sharing nothing, throughout.
+logon() {
+  local held=()
+  [ $# -eq 0 ] || held=("$(winepath -w "$1" 2>/dev/null)")
+  timeout 180 wine "$work/logon.exe" "${held[@]}" 2>/dev/null | tr -d '\r' >"$work/logon.out"
+}
+ran() { grep -qx "$1" "$work/logon.out"; }  # ran LINE: the last logon ran that, with that status
+nothing_ran() { ! grep -q . "$work/logon.out"; }
+# The installed step, run by hand as an administrator would.
+step() { run_now "$program_folder/VentrelConfProvision.exe" "$@"; }
+product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+machine_key() { echo "HKLM\\SOFTWARE\\$1\\VentrelConf"; }
 stamp() {  # stamp BRAND: the Version of the brand's Active Setup entry
   wine reg query "$(active_setup "$1")" /v Version /reg:64 2>/dev/null | tr -d '\r' |
     sed -n 's/.*REG_SZ[[:space:]]*\([0-9,]*\)$/\1/p'
@@ -224,7 +249,7 @@ for entry in "${BRANDS[@]}"; do
     check "an older version installs with MODEL=300" run_now msiexec /i "$work/older.msi" /qn MODEL=300
     check "... and sets 300" board_is "${board_301/TYPE_SUB=301/TYPE_SUB=300}"
     check "... and registers the step" test -n "$(stamp "$brand")"
-    older_code="$(msiinfo export "$work/older.msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')"
+    older_code="$(product_code "$work/older.msi")"
     older_stamp="$(stamp "$brand")"
     sleep 1  # a later second: the upgrade's Version must still be later
   fi
@@ -244,15 +269,20 @@ for entry in "${BRANDS[@]}"; do
     board_is "$board_301"
   check "$slug: ... their catalogue is laid out at once" \
     same "$data/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
-  status=0
-  logon "$brand" || status=$?
-  check "$slug: ... and their next logon does not run the step again" test "$status" -eq 125
-  code="$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')"
+  logon
+  check "$slug: ... and their next logon does not run the step again" nothing_ran
+  check "$slug: the model is where detection rules read it" value "$(machine_key "$brand")" Model 301
+  code="$(product_code "$msi")"
+  check "$slug: dist/ProductCodes.txt gives its ProductCode" \
+    grep -q "^$(basename "$msi") $code"$'\r'"\$" dist/ProductCodes.txt
   arp="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
   for pair in "DisplayName VentrelConf ($brand $product)" "DisplayVersion $version" \
-    "Publisher $brand"; do
+    "Publisher $brand" "InstallLocation C:.*$product"; do
     check "$slug: Add/Remove Programs: $pair" value "$arp" "${pair%% *}" "${pair#* }"
   done
+  # Windows Installer names it in DisplayIcon; Wine's publishes it as the product's icon only.
+  check "$slug: Add/Remove Programs: the program's icon" \
+    same "$WINEPREFIX/drive_c/windows/Installer/$code/VentrelConf.ico" src/ui/icons/ventrel_conf.ico
   check "$slug: Active Setup runs the step at each logon" value "$(active_setup "$brand")" \
     StubPath "\"C:\\\\Program Files\\\\$brand\\\\$product\\\\VentrelConfProvision.exe\""
   if [ "$slug" = dremont ]; then
@@ -266,16 +296,19 @@ for entry in "${BRANDS[@]}"; do
   become ana "$brand" "$product"
   mkdir -p "$data"
   printf '%s' "$board_before" >"$data/VENTREL_DLL.INI"
-  check "$slug: a user with a board file logs on: the step ends by itself with status 0" logon "$brand"
+  logon
+  check "$slug: a user with a board file logs on: the step ends by itself with status 0" \
+    ran "active setup VentrelConf $brand: status 0"
   check "$slug: ... the board file changed only in TYPE and TYPE_SUB" board_is "$board_301"
   check "$slug: ... the catalogue is laid out" same "$data/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
   check "$slug: ... and the step logged into the user's local application data" \
     grep -q "wrote the model into" "$user_log"
-  status=0
-  logon "$brand" || status=$?
-  check "$slug: ... at the next logon the step does not run again" test "$status" -eq 125
+  logon
+  check "$slug: ... at the next logon the step does not run again" nothing_ran
   become bea "$brand" "$product"
-  check "$slug: a new user without a data folder logs on: status 0" logon "$brand"
+  logon
+  check "$slug: a new user without a data folder logs on: status 0" \
+    ran "active setup VentrelConf $brand: status 0"
   check "$slug: ... their board file holds just the model" \
     holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE_SUB=301\r\nTYPE=300\r\n'
   check "$slug: ... and the catalogue" same "$data/VentrelConf.ini" "build/package/$slug/VentrelConf.ini"
@@ -284,27 +317,103 @@ for entry in "${BRANDS[@]}"; do
   printf '[BOARD]\r\nTYPE=200\r\n' >"$data/VENTREL_DLL.INI"
   printf '[Ventrel3DV2]\r\nDISPLAY=Our own name\r\n' >"$data/VentrelConf.ini"
   cp "$data/VentrelConf.ini" "$work/own-catalogue"
-  check "$slug: a user with a catalogue of their own logs on: status 0" logon "$brand"
+  logon
+  check "$slug: a user with a catalogue of their own logs on: status 0" \
+    ran "active setup VentrelConf $brand: status 0"
   check "$slug: ... their catalogue stays" same "$data/VentrelConf.ini" "$work/own-catalogue"
   check "$slug: ... and they get the model" holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n'
-  # The installing user again, as Windows sets their folders.
-  wine reg add "$shell_folders" /v AppData /t REG_EXPAND_SZ /f \
-    /d '%USERPROFILE%\AppData\Roaming' >/dev/null 2>&1
-  wine reg add "$shell_folders" /v "Local AppData" /t REG_EXPAND_SZ /f \
-    /d '%USERPROFILE%\AppData\Local' >/dev/null 2>&1
+  be_installing_user
 
   if [ "$slug" = dremont ]; then
+    # The one line for every state of a PC, in a startup script: the same again changes nothing,
+    # not even a choice the user made meanwhile; another model reaches every user.
+    user_record() {  # user_record VERSION: what Active Setup recorded for the user at a logon
+      wine reg add "$(active_setup "$brand" | sed 's/^HKLM/HKCU/')" /v Version /d "$1" /f >/dev/null 2>&1
+    }
     before="$(stamp "$brand")"
-    check "msiexec /i again, as a startup script runs it, ends with status 0" \
-      run_now msiexec /i "$msi" /qn
-    check "... and changes nothing" test "$(stamp "$brand")" = "$before"
-    sleep 1  # a later second: the reinstall's Version must be later
-    check "a reinstall with MODEL=200 ends with status 0" \
-      run_now msiexec /i "$msi" /qn MODEL=200 REINSTALL=ALL REINSTALLMODE=vomus
-    check "... keeps 200 for every user" \
+    run_now "$program_folder/VentrelConf.exe" 300
+    sleep 1
+    touch "$work/mark"
+    for round in 1 2 3; do
+      check "msiexec /i with MODEL=301 again, as a startup script runs it ($round): status 0" \
+        run_now msiexec /i "$msi" /qn MODEL=301
+    done
+    check "msiexec /i without MODEL: status 0" run_now msiexec /i "$msi" /qn
+    check "... none changes Active Setup's Version" test "$(stamp "$brand")" = "$before"
+    check "... nor the user's own later choice" holds "$installing_board" "${board_301/TYPE_SUB=301/TYPE_SUB=300}"
+    check "... nor any file of the machine's" test -z "$(find "$program_folder" -newer "$work/mark")"
+    check "MODEL=200 on a PC installed with 301: status 0" run_now msiexec /i "$msi" /qn MODEL=200
+    check "... the registry value Model is 200" value "$(machine_key "$brand")" Model 200
+    check "... the machine's copy too" \
       holds "$program_folder/Provisioning/Provisioning.ini" $'[Provisioning]\r\nMODEL=200\r\n'
-    check "... and raises Active Setup's Version" test "$(stamp "$brand")" != "$before"
+    check "... Active Setup's Version rises" test "$(stamp "$brand")" != "$before"
+    check "... and the installing user has it at once" \
+      holds "$installing_board" "${board_200/TYPE_SUB=301/TYPE_SUB=300}"
+    changed="$(stamp "$brand")"
+    become dan "$brand" "$product"
+    mkdir -p "$data"
+    printf '[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n' >"$data/VENTREL_DLL.INI"
+    user_record "$before"
+    logon
+    check "... a user logged on before the change gets 200 at their next logon" \
+      holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r\n'
+    for round in 1 2 3; do
+      run_now msiexec /i "$msi" /qn MODEL=200
+    done
+    check "the same line three times more keeps the Version" test "$(stamp "$brand")" = "$changed"
+
+    status=0
+    step /register || status=$?
+    check "the step's /register without a model is a usage error (2)" test "$status" -eq 2
+    status=0
+    step /register 301x || status=$?
+    check "... /register 301x is refused (1)" test "$status" -eq 1
+    check "... both keep the model" value "$(machine_key "$brand")" Model 200
+    check "... and the Version" test "$(stamp "$brand")" = "$changed"
+
+    become eli "$brand" "$product"
+    mkdir -p "$data"
+    printf '[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n' >"$data/VENTREL_DLL.INI"
+    logon "$data/VENTREL_DLL.INI"
+    check "a logon while the driver holds the board file: the step fails" \
+      ran "active setup VentrelConf $brand: status 1"
+    check "... the board file is as it was" holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n'
+    check "... and the step is to run at the next logon" \
+      value "$run_once" "VentrelConf $brand" '".*VentrelConfProvision.exe"'
+    logon
+    check "the next logon runs it again" ran "run once VentrelConf $brand: status 0"
+    check "... and it writes the model" holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r\n'
+    logon
+    check "... and the logon after runs nothing" nothing_ran
+
+    sleep 1
+    check "MODEL=301 EVERYLOGON=1: status 0" run_now msiexec /i "$msi" /qn MODEL=301 EVERYLOGON=1
+    check "... the step runs at every logon" \
+      value "$run_machine" "VentrelConf $brand" '".*VentrelConfProvision.exe"'
+    become fay "$brand" "$product"
+    logon
+    # Fay's roaming profile goes to a 2D PC, which writes 200 and a later Version, and comes back.
+    printf '[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r\n' >"$data/VENTREL_DLL.INI"
+    user_record "2999,1231,2359,59"
+    logon
+    check "... a board file that roams back with 200 is 301 again at this PC's next logon" \
+      holds "$data/VENTREL_DLL.INI" $'[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n'
+    check "... though Active Setup did not run the step" bash -c "! grep -q '^active setup' '$work/logon.out'"
+    everylogon_stamp="$(stamp "$brand")"
+    run_now msiexec /i "$msi" /qn MODEL=301
+    check "... EVERYLOGON stays chosen when not given" \
+      value "$run_machine" "VentrelConf $brand" '".*VentrelConfProvision.exe"'
+    check "... and changing nothing keeps the Version" test "$(stamp "$brand")" = "$everylogon_stamp"
+    check "EVERYLOGON=0: status 0" run_now msiexec /i "$msi" /qn MODEL=301 EVERYLOGON=0
+    check "... and the step no longer runs at every logon" \
+      bash -c "! wine reg query '$run_machine' /v 'VentrelConf $brand' /reg:64 >/dev/null 2>&1"
+
+    packaging/msi.sh "$slug" "$brand" "$product" "$version" x64 \
+      build/package/programs/VentrelConf-x64.exe build/package/programs/VentrelConfProvision-x64.exe \
+      "build/package/$slug/VentrelConf.ini" "$work/again.msi"
+    check "two builds of one version have one ProductCode" test "$(product_code "$work/again.msi")" = "$code"
   fi
+  be_installing_user
   cp "$installing_board" "$work/board-installing"
   cp "$data/VENTREL_DLL.INI" "$work/board-cem"
   check "$slug: msiexec /x ends with status 0" run_now msiexec /x "$msi" /qn
@@ -312,6 +421,8 @@ for entry in "${BRANDS[@]}"; do
     test ! -e "$WINEPREFIX/drive_c/Program Files/$brand"
   check "$slug: ... the Active Setup entry" no_key "$(active_setup "$brand")"
   check "$slug: ... the Add/Remove Programs entry" no_key "$arp"
+  check "$slug: ... the registry value Model" \
+    bash -c "! wine reg query '$(machine_key "$brand")' /v Model /reg:64 >/dev/null 2>&1"
   check "$slug: ... and leaves every board file byte for byte" \
     bash -c "cmp -s '$installing_board' '$work/board-installing' && cmp -s '$data/VENTREL_DLL.INI' '$work/board-cem'"
 done
@@ -385,6 +496,10 @@ planting() {
   check "planted DLLs: the 64-bit program's silent mode writes 301" run "$folder/VentrelConf.exe" 301
   check "... into its board file" holds "$folder/Zorvik - LAN PANORAMIC/VENTREL_DLL.INI" "$board_301"
   check "... and runs none of them (ran: $(planted_ran "$folder"))" test -z "$(planted_ran "$folder")"
+  cp build/package/programs/VentrelConfProvision-x64.exe "$folder/VentrelConfProvision.exe"
+  run "$folder/VentrelConfProvision.exe" || true
+  check "planted DLLs: the per-user step runs none of them (ran: $(planted_ran "$folder"))" \
+    test -z "$(planted_ran "$folder")"
 
   if [ "$VENTREL_WINE32" = 0 ]; then
     ventrel_without_wine32 "the planting runs of the portable zip's program and of the installer"

@@ -102,6 +102,9 @@ TEST_F(ProvisioningTest, EachUserGetsTheModelAndKeepsTheirOwnFiles) {
     EXPECT_TRUE(platform_.messages.empty()) << c.name << ": no box, ever";
     ASSERT_FALSE(outcome.log.empty()) << c.name;
     EXPECT_EQ(outcome.log.back(), "wrote the model into " + data + "VENTREL_DLL.INI") << c.name;
+    for (const std::string& line : outcome.log) {
+      EXPECT_EQ(line.find("not found"), std::string::npos) << c.name << ": " << line;
+    }
   }
 }
 
@@ -146,6 +149,21 @@ TEST_F(ProvisioningTest, WhatCannotBeDoneIsLoggedNeverShown) {
     EXPECT_FALSE(test::Exists(data + "VENTREL_DLL.INI")) << c.name;
     EXPECT_TRUE(platform_.messages.empty()) << c.name;
     EXPECT_FALSE(outcome.log.empty()) << c.name << ": the log says why";
+  }
+}
+
+// What an installer passes on is taken only when it is exactly a model: the program's own reading
+// ("301x" is 301) would let a typo through to every user.
+TEST(RegisteredModelTest, OnlyTheExactCodes) {
+  const struct {
+    const char* text;
+    ModelCode code;
+  } cases[] = {
+      {"200", 200},       {"300", 300},   {"301", 301},      {"301x", kNoModel}, {" 301", kNoModel},
+      {"0301", kNoModel}, {"", kNoModel}, {"250", kNoModel}, {"none", kNoModel},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RegisteredModel(c.text), c.code) << c.text;
   }
 }
 

@@ -16,7 +16,7 @@ void TakeDllsFromTheSystemFolderOnly() {
   }
   // The most such a system allows: the current folder leaves the search. The program's own folder
   // stays in it, which is why the libraries that pull in others are loaded by their full path
-  // (utility/platform/platform_win32.cpp).
+  // (utility/platform/folders_win32.cpp).
   ::SetDllDirectoryW(L"");
 }
 

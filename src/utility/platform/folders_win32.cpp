@@ -9,6 +9,7 @@
 
 #include "utility/platform/code_page_win32.h"
 #include "utility/platform/folders.h"
+#include "utility/platform/folders_win32.h"
 #include "utility/platform/path.h"
 #include "utility/text.h"
 
@@ -100,20 +101,6 @@ class CoTaskString {
   PWSTR text_ = nullptr;
 };
 
-// Empty when the shell cannot be loaded, as when it does not know the folder.
-std::string KnownFolder(REFKNOWNFOLDERID id) {
-  const ShellFunctions& shell = Shell();
-  if (shell.get_known_folder_path == nullptr || shell.free == nullptr) {
-    return {};
-  }
-  CoTaskString path;
-  if (FAILED(shell.get_known_folder_path(id, KF_FLAG_DEFAULT, nullptr, path.out())) ||
-      path.get() == nullptr) {
-    return {};
-  }
-  return AnsiPath(path.get());
-}
-
 // The programs folder as the registry's 64-bit view names it: the one way a 32-bit process on
 // 64-bit Windows learns the 64-bit folder, since the shell tells it only the 32-bit one. On 32-bit
 // Windows there is one view, and this is the one folder.
@@ -164,6 +151,19 @@ class Win32Folders final : public PlatformFolders {
 };
 
 }  // namespace
+
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+  const ShellFunctions& shell = Shell();
+  if (shell.get_known_folder_path == nullptr || shell.free == nullptr) {
+    return {};
+  }
+  CoTaskString path;
+  if (FAILED(shell.get_known_folder_path(id, KF_FLAG_DEFAULT, nullptr, path.out())) ||
+      path.get() == nullptr) {
+    return {};
+  }
+  return AnsiPath(path.get());
+}
 
 const PlatformFolders& RealFolders() {
   static const Win32Folders folders;
