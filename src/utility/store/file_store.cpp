@@ -17,8 +17,11 @@ namespace {
 constexpr int kReadAttempts = 5;
 // And a writer that keeps losing the race against one who does not lock. A driver that writes
 // every few milliseconds changes the file during about half of our steps (each writes and
-// flushes a temporary), so a write gets this many, a tenth of a second or so.
+// flushes a temporary), so a write gets at least this many tries, and goes on trying for as long
+// as kUpdatePatience allows: on a busy machine twenty tries are spent in a fraction of a second,
+// and the driver's next write comes when the scheduler lets it, not ours.
 constexpr int kUpdateAttempts = 20;
+constexpr std::chrono::milliseconds kUpdatePatience{2000};
 // Tries at a temporary name before giving up: a clash of six random letters is already rare.
 constexpr int kNameAttempts = 16;
 
@@ -620,7 +623,9 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
   std::mt19937 random = SeededRandom();
   WriteFailure why = WriteFailure::kKeptChanging;
   bool kept = false;
-  for (int attempt = 0; attempt < kUpdateAttempts; ++attempt) {
+  const auto give_up_at = std::chrono::steady_clock::now() + kUpdatePatience;
+  for (int attempt = 0; attempt < kUpdateAttempts || std::chrono::steady_clock::now() < give_up_at;
+       ++attempt) {
     const StepOutcome outcome = UpdateStep(fs, target, edit, *lock, random, why, kept);
     if (outcome == StepOutcome::kDone) {
       return {WriteFailure::kNone, kept};

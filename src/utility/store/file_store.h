@@ -69,9 +69,10 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   and after the same checks. That write is not atomic: a crash in the middle of it can leave a
 //   torn file;
 // - when someone who does not take the lock changes or replaces the file between the read and the
-//   replacement, `edit` runs again on the new content (a few times at most), so their change is
-//   never lost; on Linux this holds even in the instant of the replacement, on Windows up to the
-//   rename itself (Windows has no rename that would tell what it replaced);
+//   replacement, `edit` runs again on the new content (twenty times at least, and for about two
+//   seconds at most), so their change is never lost; on Linux this holds even in the instant of
+//   the replacement, on Windows up to the rename itself (Windows has no rename that would tell
+//   what it replaced);
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed (they are named "." + the file's name + ".vctmp-" and six letters or
 //   digits, and hold only what a writer of ours wrote);
