@@ -538,7 +538,8 @@ bool IsKept(const FakeCall& call) {
 // A file the replacement displaced that may be the driver's is never removed: where theirs
 // cannot go back, where ours changed while it went back, or where the store could not look at
 // it, it stays under a kept name and the write says so, and so does the next one. A copy that
-// holds what its writer read goes at the next write.
+// holds what its writer read goes at the next write, and so does the link of a writer killed
+// before its rename, once a write has read that file and replaced it.
 TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
   const struct {
     const char* what;
@@ -590,13 +591,25 @@ TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
          };
        },
        WriteFailure::kOther, "old\n", false},
+      {"a link whose writer was killed before its rename", true,
+       [](FakeFileSystem& fs) {
+         std::mt19937 random(1);
+         const store::NativePath board = fs.NativeFromPath(kFakeBoard);
+         const store::NativePath link =
+             fs.NativeFromPath("/data/") +
+             store::KeptFileName(fs.NativeFromPath("VENTREL_DLL.INI"),
+                                 {store::ContentHash("older\n"), store::ContentHash("older\n")},
+                                 random);
+         ASSERT_EQ(fs.LinkBeside(board, link), 0U);
+       },
+       WriteFailure::kNone, "", false},
   };
   for (const auto& c : cases) {
     FakeFileSystem fs = FakeDisk(c.windows ? WindowsChoices() : FakeFileSystem::Choices{});
     c.arrange(fs);
     const WriteResult first = test::AppendOver(fs, kFakeBoard, "ours\n");
     EXPECT_EQ(first.failure, c.failure) << c.what;
-    EXPECT_TRUE(first.kept_copy) << c.what;
+    EXPECT_EQ(first.kept_copy, *c.kept != '\0') << c.what;
     EXPECT_EQ(KeptCopy(fs), c.kept) << c.what;
     fs.before = nullptr;
     fs.fails = nullptr;

@@ -392,7 +392,9 @@ StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePat
 // What earlier writers left beside the file, looked at under the lock (then no writer of ours is
 // at work on it). Temporaries of a killed writer hold only what it wrote: they go after a write
 // that is done. A kept copy goes only when it holds what its name vouches for (what its writer
-// read, or wrote) or is a second name of the file itself; the others stay. True when some stay.
+// read, or wrote), when it is a second name of the file itself, or when it is the very file this
+// write read, unchanged (a link whose writer was killed before its rename, which this write's
+// rename then displaced); the others stay. True when some stay.
 bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& target,
                  const FileIdentity& file, bool done) {
   const std::size_t name_start = NameStart(target);
@@ -415,6 +417,7 @@ bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& targe
     const bool redundant =
         ReadStable(fs, path, false, content, identity, error) == ReadResult::kOk &&
         (ContentHash(content) == hashes->read || ContentHash(content) == hashes->written ||
+         (done && SameContent(file, identity)) ||
          (fs.IdentityAt(target, now) && SameObject(identity, now)));
     if (redundant) {
       lock.RemoveBeside(target, candidate);

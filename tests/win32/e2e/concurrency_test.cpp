@@ -135,6 +135,8 @@ TEST(ConcurrencyTest, DriverWritesWithoutALockAreNeverUndone) {
     driver_done = true;
   });
 
+  // A run of ours may fail against such a writer, but says why ("... could not be written!
+  // Another program kept changing it."), and few do: our failure is preferred to the driver's.
   const char* const models[] = {"300", "301"};
   std::string last_model;
   int failed_runs = 0;
@@ -143,9 +145,12 @@ TEST(ConcurrencyTest, DriverWritesWithoutALockAreNeverUndone) {
     const UnattendedRun run = RunUnattended(exe, model);
     if (run.ended && run.exit_code == 0) {
       last_model = model;
-    } else if (++failed_runs == 1) {
-      ADD_FAILURE() << "run " << runs << " ended " << run.ended << " with " << run.exit_code << ": "
-                    << run.standard_error;
+    } else {
+      ++failed_runs;
+      EXPECT_TRUE(run.ended && run.exit_code == 1 &&
+                  run.standard_error.find("could not be written! ") != std::string::npos)
+          << "run " << runs << " ended " << run.ended << " with " << run.exit_code << ": "
+          << run.standard_error;
     }
     ++runs;
   }
@@ -155,7 +160,7 @@ TEST(ConcurrencyTest, DriverWritesWithoutALockAreNeverUndone) {
 
   EXPECT_EQ(undone, 0) << "driver writes undone, in " << runs << " runs of ours";
   EXPECT_LE(failed_writes, kDriverWrites / 100) << "our handles on the board file are momentary";
-  EXPECT_EQ(failed_runs, 0);
+  EXPECT_LE(failed_runs * 10, runs.load()) << "more than one run of ours in ten failed";
   ASSERT_GE(runs, kOurRuns);
   CIni ini;
   int counter = 0;
