@@ -246,6 +246,10 @@ std::string WriteFailedMessage(const std::string& board, std::string_view reason
          (reason.empty() ? "" : " " + std::string(reason)) + "\n";
 }
 
+std::string KeptCopyMessage(const std::string& board) {
+  return "VentrelConf: The file " + board + " was written. " + std::string(kKeptCopy) + "\n";
+}
+
 std::vector<std::string> Temporaries(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ignored;

@@ -112,7 +112,13 @@ inline constexpr std::string_view kNoPermission =
     "You do not have permission to change it or its folder.";
 inline constexpr std::string_view kDiskFull = "The disk is full.";
 inline constexpr std::string_view kKeptChanging = "Another program kept changing it.";
+inline constexpr std::string_view kKeptCopy =
+    "A copy of an earlier version of it, which another program may have written, is kept beside "
+    "it under a name that starts with \".VENTREL_DLL.INI.vckept-\": compare the two, then remove "
+    "the copy.";
 std::string WriteFailedMessage(const std::string& board, std::string_view reason = {});
+// What a write that went through says of a copy kept beside the board file.
+std::string KeptCopyMessage(const std::string& board);
 
 // The temporary files of ours in a folder.
 std::vector<std::string> Temporaries(const std::string& folder);
