@@ -216,9 +216,11 @@ TEST(FileStoreTest, TemporaryNamesAreOursAlone) {
   ASSERT_TRUE(hashes.has_value());
   EXPECT_EQ(hashes->read, 0x0123456789abcdefU);
   EXPECT_EQ(hashes->written, 42U);
-  for (const char* bad : {".board.ini.vckept-a1B2c3-0123456789ABCDEF-0123456789abcdef",
-                          ".board.ini.vckept-a1B2c3-0123456789abcdef", first.c_str()}) {
-    EXPECT_FALSE(store::KeptFileHashes(name, native(bad)).has_value()) << bad;
+  const store::NativePath bad_names[] = {
+      native(".board.ini.vckept-a1B2c3-0123456789ABCDEF-0123456789abcdef"),
+      native(".board.ini.vckept-a1B2c3-0123456789abcdef"), first};
+  for (std::size_t i = 0; i < std::size(bad_names); ++i) {
+    EXPECT_FALSE(store::KeptFileHashes(name, bad_names[i]).has_value()) << "name " << i;
   }
 }
 
@@ -318,6 +320,12 @@ using test::FakeFileSystem;
 using test::FakeStep;
 
 constexpr const char* kFakeBoard = "/data/VENTREL_DLL.INI";
+
+// The same, as the fake's calls name it (UTF-16 on Windows).
+store::NativePath NativeFakeBoard() {
+  const std::string_view board = kFakeBoard;
+  return store::NativePath(board.begin(), board.end());
+}
 
 FakeFileSystem FakeDisk(FakeFileSystem::Choices choices, const char* content = "old\n") {
   FakeFileSystem fs(choices);
@@ -511,7 +519,8 @@ std::string KeptCopy(const FakeFileSystem& fs) {
 
 // A step on a kept copy.
 bool IsKept(const FakeCall& call) {
-  return call.path.find(".vckept-") != store::NativePath::npos;
+  constexpr std::string_view kKept = ".vckept-";
+  return call.path.find(store::NativePath(kKept.begin(), kKept.end())) != store::NativePath::npos;
 }
 
 // A file the replacement displaced that may be the driver's is never removed: where theirs
@@ -544,8 +553,8 @@ TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
            renames += call.step == FakeStep::kRename;
            if (call.step == FakeStep::kRename && renames == 1) {
              fs.Put(kFakeBoard, "driver\n");
-           } else if (renames == 1 && call.step == FakeStep::kIdentity && call.path == kFakeBoard &&
-                      ++looks == 1) {
+           } else if (renames == 1 && call.step == FakeStep::kIdentity &&
+                      call.path == NativeFakeBoard() && ++looks == 1) {
              fs.Put(kFakeBoard, "driver2\n");
            }
          };
