@@ -388,6 +388,15 @@ void ExpectProfileWorks(const std::wstring& name) {
   EXPECT_EQ(run.exit_code, 0u) << who;
   EXPECT_EQ(ReadLongFile(board), "[BOARD]\r\nTYPE_SUB=300\r\nTYPE=300\r\n") << who;
 
+  // Where no one could see a box (an unattended run), the line names the path whole, in UTF-8.
+  ASSERT_TRUE(::DeleteFileW(board.c_str())) << who;
+  const UnattendedRun unattended = RunUnattended(installed + "\\VentrelConf.exe", "300");
+  ASSERT_TRUE(unattended.ended) << who;
+  EXPECT_EQ(unattended.exit_code, 0u) << who;
+  EXPECT_EQ(unattended.standard_error, "VentrelConf: File " + Utf8(board) + " not found !\n")
+      << who;
+  EXPECT_EQ(ReadLongFile(board), "[BOARD]\r\nTYPE_SUB=300\r\nTYPE=300\r\n") << who;
+
   auto interactive = Start(exe, L"");
   const HWND dialog = interactive.WaitForDialog();
   ASSERT_NE(dialog, nullptr) << who;
