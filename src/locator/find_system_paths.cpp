@@ -31,7 +31,7 @@ std::optional<InstallLayout> FindInstalledLayout(const std::string& exe_path,
     if (CSdkUtil::ProgramFiles(JoinAll({brand.brand_folder, brand.product_folder, exe_name}),
                                resolved) &&
         std::ranges::any_of(resolved, [&](const std::string& path) {
-          return EqualsIgnoreAsciiCase(path, exe_path);
+          return PathsEqualIgnoringCase(path, exe_path);
         })) {
       return brand.installed;
     }

@@ -27,14 +27,15 @@
 #include <sddl.h>
 
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "provision/provisioning.h"
 #include "ui/win32/dll_search.h"
+#include "utility/platform/code_page_win32.h"
 #include "utility/platform/folders.h"
 #include "utility/platform/folders_win32.h"
 #include "utility/platform/path.h"
@@ -53,6 +54,18 @@ constexpr const char kLogFolder[] = "VentrelConf";
 constexpr const char kLogFile[] = "Provisioning.log";
 // A log that grew this large starts again: the step runs at every logon of every user.
 constexpr LONGLONG kLongestLog = 1 << 20;
+
+// Paths and registry text are UTF-8 here, as the program carries them, and UTF-16 at the system:
+// a user's profile may be named in letters the ANSI code page lacks. Empty for invalid text.
+std::wstring Wide(std::string_view utf8) {
+  std::wstring wide;
+  return WideFromCodePage(CP_UTF8, utf8, wide) ? wide : std::wstring();
+}
+
+std::string Utf8(std::wstring_view wide) {
+  std::string utf8;
+  return CodePageFromWide(CP_UTF8, wide, utf8) ? utf8 : std::string();
+}
 
 class Win32ProvisioningSystem final : public ProvisioningSystem {
  public:
@@ -79,12 +92,12 @@ class Win32ProvisioningSystem final : public ProvisioningSystem {
   // shell32, which pulls in DLLs that are not all KnownDLLs).
   bool CreateFolders(const std::string& path) override {
     for (std::size_t at = path.find_first_of("\\/", 3);; at = path.find_first_of("\\/", at + 1)) {
-      ::CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+      ::CreateDirectoryW(Wide(path.substr(0, at)).c_str(), nullptr);
       if (at == std::string::npos) {
         break;
       }
     }
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 };
@@ -93,13 +106,13 @@ class Win32ProvisioningSystem final : public ProvisioningSystem {
 // temporary folder, so that nothing is written into that account's own profile.
 std::string LogPath(Win32ProvisioningSystem& system) {
   if (!WritesIntoProfileOf(system.AccountSid())) {
-    std::string temp(MAX_PATH + 1, '\0');
-    const DWORD n = ::GetTempPathA(static_cast<DWORD>(temp.size()), temp.data());
+    std::wstring temp(MAX_PATH + 1, L'\0');
+    const DWORD n = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
     if (n == 0 || n >= temp.size()) {
       return {};
     }
     temp.resize(n);
-    return PathAppend(temp, "VentrelConf-Provisioning.log");
+    return PathAppend(Utf8(temp), "VentrelConf-Provisioning.log");
   }
   const std::string local = KnownFolder(FOLDERID_LocalAppData);
   if (local.empty()) {
@@ -109,15 +122,15 @@ std::string LogPath(Win32ProvisioningSystem& system) {
   return system.CreateFolders(folder) ? PathAppend(folder, kLogFile) : std::string();
 }
 
-// Appends the lines, each after the time and what ran. A log that cannot be written is no reason
-// to fail the step.
+// Appends the lines, each after the time and what ran, in UTF-8 (the paths in them may be beyond
+// the ANSI code page). A log that cannot be written is no reason to fail the step.
 void WriteLog(Win32ProvisioningSystem& system, const std::string& what,
               const ProvisioningOutcome& outcome) {
   const std::string path = LogPath(system);
   if (path.empty()) {
     return;
   }
-  const HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+  const HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -168,9 +181,11 @@ class RegistryKey {
  public:
   RegistryKey(HKEY root, const std::string& name, bool create, REGSAM access) {
     const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_64KEY : 0;
-    const LSTATUS status = create ? ::RegCreateKeyExA(root, name.c_str(), 0, nullptr, 0,
-                                                      access | view, nullptr, &key_, nullptr)
-                                  : ::RegOpenKeyExA(root, name.c_str(), 0, access | view, &key_);
+    const std::wstring wide_name = Wide(name);
+    const LSTATUS status = create
+                               ? ::RegCreateKeyExW(root, wide_name.c_str(), 0, nullptr, 0,
+                                                   access | view, nullptr, &key_, nullptr)
+                               : ::RegOpenKeyExW(root, wide_name.c_str(), 0, access | view, &key_);
     if (status != ERROR_SUCCESS) {
       key_ = nullptr;
     }
@@ -184,42 +199,46 @@ class RegistryKey {
   }
   explicit operator bool() const { return key_ != nullptr; }
 
+  // Text values in UTF-8; a value's name is ASCII, nullptr for the key's default value.
   std::string String(const char* name) const {
-    char value[256] = {};
-    DWORD size = sizeof value - 1;
+    wchar_t value[256] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
     DWORD type = 0;
     if (key_ == nullptr ||
-        ::RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
+        ::RegQueryValueExW(key_, ValueName(name).get(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ)) {
       return {};
     }
-    return std::string(value, ::strnlen(value, size));
+    return Utf8(std::wstring_view(value, ::wcsnlen(value, size / sizeof(wchar_t))));
   }
   bool SetString(const char* name, const std::string& value, DWORD type = REG_SZ) const {
-    return key_ != nullptr &&
-           ::RegSetValueExA(key_, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    const std::wstring wide = Wide(value);
+    return key_ != nullptr && (value.empty() || !wide.empty()) &&
+           ::RegSetValueExW(
+               key_, ValueName(name).get(), 0, type, reinterpret_cast<const BYTE*>(wide.c_str()),
+               static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   }
   bool SetNumber(const char* name, DWORD value) const {
     return key_ != nullptr &&
-           ::RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                            sizeof value) == ERROR_SUCCESS;
+           ::RegSetValueExW(key_, ValueName(name).get(), 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
   }
   DWORD Number(const char* name) const {
     DWORD value = 0;
     DWORD size = sizeof value;
     DWORD type = 0;
     return key_ != nullptr &&
-                   ::RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                      &size) == ERROR_SUCCESS &&
+                   ::RegQueryValueExW(key_, ValueName(name).get(), nullptr, &type,
+                                      reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
                    type == REG_DWORD
                ? value
                : 0;
   }
   // True when the value is gone, whether it was there or not; `removed` tells which.
   bool Remove(const char* name, bool* removed = nullptr) const {
-    const LSTATUS status = key_ == nullptr ? ERROR_FILE_NOT_FOUND : ::RegDeleteValueA(key_, name);
+    const LSTATUS status =
+        key_ == nullptr ? ERROR_FILE_NOT_FOUND : ::RegDeleteValueW(key_, ValueName(name).get());
     if (removed != nullptr) {
       *removed = status == ERROR_SUCCESS;
     }
@@ -227,6 +246,17 @@ class RegistryKey {
   }
 
  private:
+  // A value's name as the W functions take it, which stays alive for the call.
+  class ValueName {
+   public:
+    explicit ValueName(const char* name) : null_(name == nullptr), name_(Wide(name ? name : "")) {}
+    const wchar_t* get() const { return null_ ? nullptr : name_.c_str(); }
+
+   private:
+    bool null_;
+    std::wstring name_;
+  };
+
   HKEY key_ = nullptr;
 };
 
@@ -292,7 +322,7 @@ bool RegisterActiveSetup(const std::string& step_path, const std::string& brand_
 bool ActiveSetupRegistered(const std::string& step_path, const std::string& brand_folder) {
   const RegistryKey key(HKEY_LOCAL_MACHINE, ActiveSetupKey(brand_folder), false, KEY_QUERY_VALUE);
   return !key.String("Version").empty() &&
-         EqualsIgnoreAsciiCase(key.String("StubPath"), Quoted(step_path));
+         PathsEqualIgnoringCase(key.String("StubPath"), Quoted(step_path));
 }
 
 // With every_logon the step runs at every logon of every user (HKLM's Run key), so that a board
@@ -351,7 +381,7 @@ void RecordRunForUser(const std::string& step_path, ProvisioningOutcome& outcome
 
 bool RemoveMachineModel(const std::string& step_path, ProvisioningOutcome& outcome) {
   const std::string model_file = MachineModelFile(step_path);
-  if (!::DeleteFileA(model_file.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
+  if (!::DeleteFileW(Wide(model_file).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
       ::GetLastError() != ERROR_PATH_NOT_FOUND) {
     outcome.log.push_back(model_file + " could not be removed");
     return false;
@@ -437,7 +467,8 @@ int Unregister(const std::string& step_path, const std::string& product,
                             ", which replaced this version: kept");
       return 0;
     }
-    const LSTATUS deleted = ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), KEY_WOW64_64KEY, 0);
+    const LSTATUS deleted =
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, Wide(name).c_str(), KEY_WOW64_64KEY, 0);
     if (deleted == ERROR_SUCCESS) {
       outcome.log.push_back("removed HKLM\\" + name);
     } else if (deleted != ERROR_FILE_NOT_FOUND) {

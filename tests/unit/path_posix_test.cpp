@@ -14,6 +14,11 @@ TEST(PathPosixTest, OneRoot) {
   EXPECT_EQ(PathRootLength("opt"), 0u);
 }
 
+TEST(PathPosixTest, PathsEqualIgnoringAsciiCaseAlone) {
+  EXPECT_TRUE(PathsEqualIgnoringCase("/opt/Dremont/X", "/OPT/dremont/x"));
+  EXPECT_FALSE(PathsEqualIgnoringCase("/opt/\xC5\x81", "/opt/\xC5\x82"));  // as it always was
+}
+
 TEST(PathPosixTest, BackslashIsAnOrdinaryCharacter) {
   EXPECT_FALSE(IsPathSeparator('\\'));
   EXPECT_EQ(PathLastComponent("/opt/a\\b"), "a\\b");

@@ -14,7 +14,7 @@ TEST(PathTest, AppendJoinsWithExactlyOneSeparator) {
     const char* base;
     const char* more;
     const char* expected;
-    CodePage code_page = kAnsiCodePage;
+    CodePage code_page = kPathCodePage;
   } cases[] = {
       {"/opt", "Dremont", "/opt/Dremont"},
       {"/opt/", "Dremont", "/opt/Dremont"},
@@ -37,7 +37,7 @@ TEST(PathTest, FolderPartDropsTheLastComponent) {
   const struct {
     const char* path;
     const char* expected;
-    CodePage code_page = kAnsiCodePage;
+    CodePage code_page = kPathCodePage;
   } cases[] = {{"/opt/Dremont/VentrelConf", "/opt/Dremont"},
                {"/opt/x/", "/opt/x"},
                {"name", ""},

@@ -17,7 +17,7 @@ TEST(PathWin32Test, RootLength) {
   const struct {
     const char* path;
     std::size_t expected;
-    CodePage code_page = kAnsiCodePage;
+    CodePage code_page = kPathCodePage;
   } cases[] = {
       {"C:\\Program Files", 3},
       {"c:/x", 3},
@@ -48,7 +48,7 @@ TEST(PathWin32Test, FolderPartKeepsTheRoot) {
   const struct {
     const char* path;
     const char* expected;
-    CodePage code_page = kAnsiCodePage;
+    CodePage code_page = kPathCodePage;
   } cases[] = {
       {"C:\\Program Files\\Dremont\\VentrelConf.exe", "C:\\Program Files\\Dremont"},
       {"C:\\VentrelConf.exe", "C:\\"},
@@ -65,6 +65,8 @@ TEST(PathWin32Test, FolderPartKeepsTheRoot) {
       {"C:\\t\\\x83\x5C", "C:\\t", 932},
       {"C:\\t\\\xB3\x5C\\x.ini", "C:\\t\\\xB3\x5C", 950},
       {"C:\\t\\\x83\x5C", "C:\\t\\\x83", 1252},
+      // Paths are UTF-8: 'Ł' is 0xC5 0x81, and 0x81 0x5C would be one character in code page 932.
+      {"C:\\users\\\xC5\x81\\x.ini", "C:\\users\\\xC5\x81"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PathFolderPart(c.path, c.code_page), c.expected) << c.path;
@@ -76,7 +78,7 @@ TEST(PathWin32Test, AppendUsesOneBackslash) {
     const char* base;
     const char* more;
     const char* expected;
-    CodePage code_page = kAnsiCodePage;
+    CodePage code_page = kPathCodePage;
   } cases[] = {
       {"C:\\", "Dremont", "C:\\Dremont"},
       {"C:", "Dremont", "C:\\Dremont"},
@@ -91,6 +93,25 @@ TEST(PathWin32Test, AppendUsesOneBackslash) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PathAppend(c.base, c.more, c.code_page), c.expected) << c.base << " + " << c.more;
+  }
+}
+
+// As the file system compares names: every letter's case, not ASCII's alone; nothing more.
+TEST(PathWin32Test, PathsEqualIgnoringCaseOfEveryLetter) {
+  const struct {
+    const char* a;
+    const char* b;
+    bool equal;
+  } cases[] = {
+      {"C:\\Program Files\\X.exe", "c:\\PROGRAM FILES\\x.EXE", true},
+      {"C:\\users\\\xC5\x81ukasz", "C:\\USERS\\\xC5\x82UKASZ", true},  // Ł, ł
+      {"C:\\\xD0\x94\xD0\xBC", "c:\\\xD0\xB4\xD0\x9C", true},          // Дм, дМ
+      {"C:\\Caf\xC3\xA9", "C:\\Cafe", false},                          // é is no e
+      {"C:\\a", "C:\\a\\", false},
+      {"C:\\\xC5", "C:\\\xC5", false},  // no UTF-8: no path
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathsEqualIgnoringCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
   }
 }
 

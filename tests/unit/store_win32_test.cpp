@@ -248,7 +248,8 @@ TEST(FileStoreWin32Test, DriverWorksWhileTheLockIsHeld) {
   EXPECT_EQ(::GetPrivateProfileIntA("BOARD", "TYPE", -1, board.c_str()), 300u);
 }
 
-// Paths beyond 260 characters, and names of the ANSI code page beyond ASCII.
+// Paths beyond 260 characters, and names beyond ASCII (paths are UTF-8): of the ANSI code page and
+// beyond it.
 TEST(FileStoreWin32Test, LongAndNonAsciiPathsWork) {
   test::TempDir dir;
   std::string folder = dir.path();
@@ -262,7 +263,8 @@ TEST(FileStoreWin32Test, LongAndNonAsciiPathsWork) {
       ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + wide).c_str(), nullptr)) << made;
     }
   }
-  for (const std::string& name : {std::string("VENTREL_DLL.INI"), std::string("Caf\xE9.ini")}) {
+  for (const std::string& name : {std::string("VENTREL_DLL.INI"), std::string("Caf\xC3\xA9.ini"),
+                                  std::string("\xC5\x81ukasz.ini")}) {
     const std::string board = folder + "\\" + name;
     ASSERT_TRUE(ReplaceWholeFile(board, "[BOARD]\r\nTYPE=200\r\n")) << name;
     EXPECT_TRUE(IsExistingFile(board));

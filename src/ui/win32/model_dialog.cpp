@@ -3,6 +3,8 @@
 #include "ui/win32/resource.h"
 #include "ui/win32/texts.h"
 #include "ui/win32/window_geometry.h"
+#include "utility/platform/code_page.h"
+#include "utility/platform/code_page_win32.h"
 #include "utility/platform/folders.h"
 #include "utility/platform/message_sink.h"
 #include "utility/platform/path.h"
@@ -16,6 +18,18 @@ bool IsKeyDown(int key) {
 
 ModelDialog* FromWindow(HWND hwnd) {
   return reinterpret_cast<ModelDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+}
+
+// The help file (its path in UTF-8) through WinHelpA where the ANSI code page can name it, as it
+// always was; through WinHelpW where only UTF-16 can.
+bool OpenHelp(HWND owner, const std::string& help_file) {
+  std::string ansi;
+  if (NarrowFromUtf8(help_file, ansi)) {
+    return ::WinHelpA(owner, ansi.c_str(), HELP_CONTEXT, texts::kHelpContext);
+  }
+  std::wstring wide;
+  return WideFromCodePage(CP_UTF8, help_file, wide) &&
+         ::WinHelpW(owner, wide.c_str(), HELP_CONTEXT, texts::kHelpContext);
 }
 
 }  // namespace
@@ -139,7 +153,7 @@ void ModelDialog::OnPaintIconic() {
 void ModelDialog::OnHelp() {
   const std::string help_file =
       PathReplaceExtension(CurrentFolders().ExePath(), texts::kHelpExtension);
-  if (!::WinHelpA(window_.hwnd(), help_file.c_str(), HELP_CONTEXT, texts::kHelpContext)) {
+  if (!OpenHelp(window_.hwnd(), help_file)) {
     CurrentMessageSink().ShowMessage(ApplicationName(), std::string(texts::kHelpFailed),
                                      MessageIcon::kWarning);
   }

@@ -11,7 +11,6 @@
 #include "utility/platform/folders.h"
 #include "utility/platform/folders_win32.h"
 #include "utility/platform/path.h"
-#include "utility/text.h"
 
 namespace ventrel {
 namespace {
@@ -20,29 +19,29 @@ namespace {
 // whole name fits, up to the longest name Windows can hold.
 constexpr DWORD kLongestPath = 32768;
 
+// A path of the system's as the program carries paths, in UTF-8, which has a form for every name;
+// empty for a name that is no valid UTF-16.
+std::string Utf8Path(std::wstring_view wide) {
+  std::string utf8;
+  return CodePageFromWide(CP_UTF8, wide, utf8) ? utf8 : std::string();
+}
+
 std::string ModuleFileName() {
-  std::string buffer(MAX_PATH, '\0');
+  std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) {
       return {};
     }
     if (n < buffer.size()) {
       buffer.resize(n);
-      return buffer;
+      return Utf8Path(buffer);
     }
     if (buffer.size() >= kLongestPath) {
       return {};  // never a cut-off path: it would name another file
     }
     buffer.resize(buffer.size() * 2);
   }
-}
-
-// A path of the shell's in the program's ANSI text; empty when it has no exact form there, since a
-// stand-in character would name another folder.
-std::string AnsiPath(std::wstring_view wide) {
-  std::string ansi;
-  return CodePageFromWide(CP_ACP, wide, ansi) ? ansi : std::string();
 }
 
 // shell32 and ole32 pull in DLLs that are not all KnownDLLs (shcore, among others): imported, they
@@ -119,7 +118,7 @@ std::string NativeProgramsFolderFromRegistry() {
     return {};
   }
   value.resize(bytes / sizeof(wchar_t) - 1);  // without the terminating NUL
-  return AnsiPath(value);
+  return Utf8Path(value);
 }
 
 class Win32Folders final : public PlatformFolders {
@@ -134,7 +133,7 @@ class Win32Folders final : public PlatformFolders {
          {KnownFolder(FOLDERID_ProgramFilesX64), NativeProgramsFolderFromRegistry(),
           KnownFolder(FOLDERID_ProgramFiles), KnownFolder(FOLDERID_ProgramFilesX86)}) {
       if (!folder.empty() && std::ranges::none_of(folders, [&](const std::string& known) {
-            return EqualsIgnoreAsciiCase(known, folder);
+            return PathsEqualIgnoringCase(known, folder);
           })) {
         folders.push_back(std::move(folder));
       }
@@ -162,7 +161,7 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
       path.get() == nullptr) {
     return {};
   }
-  return AnsiPath(path.get());
+  return Utf8Path(path.get());
 }
 
 const PlatformFolders& RealFolders() {

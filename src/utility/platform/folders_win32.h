@@ -9,9 +9,9 @@
 
 namespace ventrel {
 
-// The folder in the program's ANSI text, with shell32 loaded from the system folder only (never
-// imported: it pulls in DLLs that are not all KnownDLLs); empty when the shell cannot be loaded or
-// does not know the folder.
+// The folder in UTF-8, as the program carries paths, with shell32 loaded from the system folder
+// only (never imported: it pulls in DLLs that are not all KnownDLLs); empty when the shell cannot
+// be loaded or does not know the folder.
 std::string KnownFolder(REFKNOWNFOLDERID id);
 
 }  // namespace ventrel

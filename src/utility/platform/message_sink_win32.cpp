@@ -1,6 +1,11 @@
 // The platform's own sink on Windows: MessageBoxA with no owner window, or the message's line on
-// standard error where no one could see a box.
+// standard error where no one could see a box. Messages come in UTF-8 (paths are carried so); one
+// the ANSI code page can show goes out in it, as it always has, one it cannot (a path beyond it)
+// goes out whole, through MessageBoxW or as UTF-8.
 #include "utility/platform/message_sink_win32.h"
+
+#include "utility/platform/code_page.h"
+#include "utility/platform/code_page_win32.h"
 
 namespace ventrel {
 namespace {
@@ -43,11 +48,23 @@ bool WindowStationVisible() {
 
 void ShowMessageBox(HWND owner, const std::string& caption, const std::string& text,
                     MessageIcon icon) {
+  std::string ansi_caption;
+  std::string ansi_text;
+  const bool ansi = NarrowFromUtf8(caption, ansi_caption) && NarrowFromUtf8(text, ansi_text);
   if (!WindowStationVisible()) {
-    WriteToStandardError(MessageLine(caption, text));
+    WriteToStandardError(ansi ? MessageLine(ansi_caption, ansi_text) : MessageLine(caption, text));
     return;
   }
-  ::MessageBoxA(owner, text.c_str(), caption.c_str(), MessageBoxType(icon));
+  std::wstring wide_caption;
+  std::wstring wide_text;
+  if (!ansi && WideFromCodePage(CP_UTF8, caption, wide_caption) &&
+      WideFromCodePage(CP_UTF8, text, wide_text)) {
+    ::MessageBoxW(owner, wide_text.c_str(), wide_caption.c_str(), MessageBoxType(icon));
+    return;
+  }
+  // No valid UTF-8 either: the bytes as they are, as before paths were carried in UTF-8.
+  ::MessageBoxA(owner, (ansi ? ansi_text : text).c_str(), (ansi ? ansi_caption : caption).c_str(),
+                MessageBoxType(icon));
 }
 
 unsigned MessageBoxType(MessageIcon icon) {

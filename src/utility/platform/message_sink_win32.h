@@ -14,9 +14,10 @@ namespace ventrel {
 // running as SYSTEM. A box there would wait for a click that never comes.
 bool WindowStationVisible();
 
-// The error box owned by `owner` (nullptr for none). Where the window station is not visible, the
-// message is one line, "caption: text", on standard error instead, and it returns at once, as
-// after a closed box.
+// The error box owned by `owner` (nullptr for none), `caption` and `text` in UTF-8: MessageBoxA in
+// the ANSI code page where it can show both, MessageBoxW otherwise. Where the window station is not
+// visible, the message is one line, "caption: text", on standard error instead (in the ANSI code
+// page, or in UTF-8 where it cannot show it), and it returns at once, as after a closed box.
 void ShowMessageBox(HWND owner, const std::string& caption, const std::string& text,
                     MessageIcon icon);
 

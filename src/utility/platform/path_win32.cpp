@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "utility/platform/code_page_win32.h"
+
 namespace ventrel {
 namespace {
 
@@ -38,7 +40,7 @@ std::size_t DriveRootLength(std::string_view path, std::size_t at) {
 
 }  // namespace
 
-static_assert(kAnsiCodePage == CP_ACP);
+static_assert(kPathCodePage == CP_UTF8);
 
 const char kPathSeparator = '\\';
 
@@ -48,9 +50,19 @@ bool IsPathSeparator(char c) {
 
 std::size_t PathCharacterLength(std::string_view path, std::size_t at, CodePage code_page) {
   // A lead byte at the very end has no trail byte to take; it stands alone, as CharNextExA has it.
-  return at + 1 < path.size() && ::IsDBCSLeadByteEx(code_page, static_cast<unsigned char>(path[at]))
+  // UTF-8 has no byte of a longer character that could be a separator's.
+  return code_page != CP_UTF8 && at + 1 < path.size() &&
+                 ::IsDBCSLeadByteEx(code_page, static_cast<unsigned char>(path[at]))
              ? 2
              : 1;
+}
+
+bool PathsEqualIgnoringCase(std::string_view a, std::string_view b) {
+  std::wstring wide_a;
+  std::wstring wide_b;
+  return WideFromCodePage(CP_UTF8, a, wide_a) && WideFromCodePage(CP_UTF8, b, wide_b) &&
+         ::CompareStringOrdinal(wide_a.data(), static_cast<int>(wide_a.size()), wide_b.data(),
+                                static_cast<int>(wide_b.size()), TRUE) == CSTR_EQUAL;
 }
 
 std::size_t PathRootLength(std::string_view path, CodePage code_page) {

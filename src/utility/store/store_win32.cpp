@@ -206,12 +206,13 @@ WriteFailure Win32FileSystem::FailureOf(SystemError error) const {
   }
 }
 
-// The ANSI path as a UTF-16 path that the system takes whatever its length: absolute, with the
+// The program's path (UTF-8) as a UTF-16 path that the system takes whatever its length: absolute,
+// with the
 // "\\?\" prefix (which also turns off the system's own rewriting of "." and ".." and of trailing
 // dots and blanks, so the full path is made first). Empty when the text is no path.
 NativePath Win32FileSystem::NativeFromPath(const std::string& path) {
   std::wstring wide;
-  if (path.empty() || !WideFromCodePage(CP_ACP, path, wide)) {
+  if (path.empty() || !WideFromCodePage(CP_UTF8, path, wide)) {
     return {};
   }
   if (wide.find(L'\0') != std::wstring::npos || wide.rfind(L"\\\\?\\", 0) == 0) {

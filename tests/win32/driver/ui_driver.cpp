@@ -341,6 +341,7 @@ MessageBoxInfo ReadMessageBox(HWND box) {
       info.button_ids.push_back(::GetDlgCtrlID(child));
     } else if (class_name == "Static" && (style & SS_TYPEMASK) != SS_ICON) {
       info.text += WindowText(child);
+      info.text_utf8 += WindowTextUtf8(child);
     }
   }
   info.icon = ReadIcon(children);
@@ -432,13 +433,31 @@ LRESULT Ask(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return static_cast<LRESULT>(result);
 }
 
-std::string WindowText(HWND hwnd) {
+namespace {
+
+std::wstring WideWindowText(HWND hwnd) {
   const int length = static_cast<int>(AskWide(hwnd, WM_GETTEXTLENGTH));
   std::wstring text(std::max<std::size_t>(static_cast<std::size_t>(std::max(length, 0)) * 2, 4096),
                     L'\0');
   AskWide(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(std::char_traits<wchar_t>::length(text.c_str()));
-  return ToAnsi(text);
+  return text;
+}
+
+}  // namespace
+
+std::string WindowText(HWND hwnd) {
+  return ToAnsi(WideWindowText(hwnd));
+}
+
+std::string WindowTextUtf8(HWND hwnd) {
+  const std::wstring wide = WideWindowText(hwnd);
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(std::max(n, 0)), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                        nullptr, nullptr);
+  return utf8;
 }
 
 std::string ClassName(HWND hwnd) {

@@ -20,6 +20,7 @@ struct MessageBoxInfo {
   HWND hwnd = nullptr;
   std::string caption;
   std::string text;
+  std::string text_utf8;  // the same text whole, in UTF-8, where the ANSI code page lacks letters
   BoxIcon icon = BoxIcon::kUnknown;
   HWND owner = nullptr;
   std::vector<std::string> buttons;  // texts, in child order
@@ -104,6 +105,7 @@ void PressKey(HWND window, WORD key, std::vector<WORD> modifiers = {});
 LRESULT Ask(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
 
 std::string WindowText(HWND hwnd);
+std::string WindowTextUtf8(HWND hwnd);
 std::string ClassName(HWND hwnd);
 
 }  // namespace ventrel::uitest

@@ -176,28 +176,6 @@ TEST(LayoutTest, MissingCatalogueUnderAnotherExecutableName) {
   EXPECT_EQ(test::ReadFile(product + "\\VENTREL_DLL.INI"), kBoard);
 }
 
-TEST(LayoutTest, PathTheAnsiCodePageCannotHoldFailsTheLocator) {
-  // The ANSI path of a folder named in Chinese has stand-ins for those characters, so it names
-  // no file: the locator's own failure, then the opening's, then the refused write.
-  test::TempDir dir;
-  const std::wstring folder = Widen(dir.path()) + L"\\ventrel-\u4e2d\u6587";
-  const std::wstring exe = folder + L"\\VentrelConf.exe";
-  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-  ASSERT_TRUE(::CopyFileW(Widen(ExeUnderTest()).c_str(), exe.c_str(), FALSE));
-  auto process = Start(exe, L"200");
-  const SilentRun run = RunToTheEnd(process);
-  ASSERT_TRUE(run.ended);
-  EXPECT_EQ(run.Texts(), (std::vector<std::string>{
-                             "Error in CAppTest::FindSystemPaths -> " + Narrow(exe),
-                             "File \\VENTREL_DLL.INI not found !",
-                             "Error: the file \\VENTREL_DLL.INI could not be written!",
-                         }));
-  for (const auto& box : run.boxes) {
-    ExpectErrorBox(box, nullptr);
-  }
-  EXPECT_EQ(run.exit_code, 1u);
-}
-
 // A file beyond the 260 characters of the ANSI calls, through the UTF-16 ones.
 void WriteLongFile(const std::wstring& path, const std::string& content) {
   const HANDLE file = ::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr,
@@ -260,14 +238,35 @@ TEST(LayoutTest, DeepNonAsciiLocalLayoutIsWritten) {
   std::filesystem::remove_all(L"\\\\?\\" + Widen(dir.path()) + L"\\Caf\u00e9", ignored);
 }
 
-// Points the user's roaming application-data folder elsewhere while the object lives, where the
-// shell keeps it (Wine has no SHSetKnownFolderPath).
+// The executable's own folder named in letters the ANSI code page lacks (Chinese under 1252): its
+// path is taken whole from Windows, so the local layout there is found and written.
+TEST(LayoutTest, LocalLayoutInAFolderTheCodePageCannotHold) {
+  test::TempDir dir;
+  const std::wstring folder = Widen(dir.path()) + L"\\ventrel-\u4e2d\u6587";
+  const std::wstring product = folder + L"\\Zorvik - LAN PANORAMIC";
+  ASSERT_EQ(::SHCreateDirectoryExW(nullptr, product.c_str(), nullptr), ERROR_SUCCESS);
+  ASSERT_TRUE(
+      ::CopyFileW(Widen(ExeUnderTest()).c_str(), (folder + L"\\VentrelConf.exe").c_str(), FALSE));
+  WriteLongFile(product + L"\\VentrelConf.ini", Catalogue("x", "Dremont"));
+  WriteLongFile(product + L"\\VENTREL_DLL.INI", kBoard);
+  auto process = Start(folder + L"\\VentrelConf.exe", L"200");
+  const SilentRun run = RunToTheEnd(process);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.Texts(), std::vector<std::string>{});
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(ReadLongFile(product + L"\\VENTREL_DLL.INI"),
+            "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=200\r\n");
+}
+
+// Points one of the user's shell folders (the roaming application data unless told) elsewhere
+// while the object lives, where the shell keeps it (Wine has no SHSetKnownFolderPath).
 class AppDataRedirect {
  public:
-  explicit AppDataRedirect(const std::wstring& path) {
+  explicit AppDataRedirect(const std::wstring& path, const wchar_t* folder = L"AppData")
+      : folder_(folder) {
     std::wstring old(32768, L'\0');
     DWORD bytes = static_cast<DWORD>(old.size() * sizeof(wchar_t));
-    if (::RegGetValueW(HKEY_CURRENT_USER, kKey, L"AppData", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+    if (::RegGetValueW(HKEY_CURRENT_USER, kKey, folder_, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
                        nullptr, old.data(), &bytes) == ERROR_SUCCESS) {
       previous_ = old.c_str();
       redirected_ = Set(path);
@@ -286,12 +285,13 @@ class AppDataRedirect {
   static constexpr const wchar_t* kKey =
       L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-  static bool Set(const std::wstring& path) {
-    return ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"AppData", REG_EXPAND_SZ, path.c_str(),
+  bool Set(const std::wstring& path) const {
+    return ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, folder_, REG_EXPAND_SZ, path.c_str(),
                              static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) ==
            ERROR_SUCCESS;
   }
 
+  const wchar_t* folder_;
   std::wstring previous_;
   bool redirected_ = false;
 };
@@ -338,6 +338,108 @@ TEST(LayoutTest, FoldersEndingInADoubleByteCharacterUnderCodePage932) {
               "[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=300\r\nTYPE_SUB=301\r\n")
         << Narrow(base);
   }
+}
+
+// A user whose profile folder is named in letters the ANSI code page may lack (on a clinic's PCs
+// the name comes from the directory): their shell folders under C:\users\<name>, the program and
+// its per-user step installed for every user with the machine's model 301. The step provisions
+// them and logs in their local folder, then silent mode, the dialog and a message naming such a
+// path (a missing catalogue) work for them as for anyone.
+void ExpectProfileWorks(const std::wstring& name) {
+  const std::string who = Utf8(name);
+  const std::wstring profile = L"C:\\users\\" + name;
+  const ScopedTree profile_tree(profile);
+  const std::wstring local = profile + L"\\AppData\\Local";
+  const std::wstring roaming = profile + L"\\AppData\\Roaming";
+  const std::wstring data = roaming + L"\\Dremont\\Zorvik - LAN PANORAMIC";
+  ASSERT_EQ(::SHCreateDirectoryExW(nullptr, local.c_str(), nullptr), ERROR_SUCCESS) << who;
+  ASSERT_EQ(::SHCreateDirectoryExW(nullptr, roaming.c_str(), nullptr), ERROR_SUCCESS) << who;
+  const AppDataRedirect roaming_redirect(roaming);
+  const AppDataRedirect local_redirect(local, L"Local AppData");
+  ASSERT_TRUE(roaming_redirect.redirected() && local_redirect.redirected()) << who;
+  const std::string programs = ProgramFilesFolders().front() + "\\" + kBrands[0].brand;
+  const ScopedTree programs_tree(programs);
+  const std::string installed = programs + "\\" + kBrands[0].product;
+  const std::wstring exe = Widen(installed + "\\VentrelConf.exe");
+  InstallExe(installed + "\\VentrelConf.exe");
+  InstallExe(installed + "\\Other.exe");
+  ASSERT_TRUE(::CopyFileA(StepUnderTest().c_str(),
+                          (installed + "\\VentrelConfProvision.exe").c_str(), FALSE));
+  test::WriteFile(installed + "\\Provisioning\\VentrelConf.ini", Catalogue("m"));
+  test::WriteFile(installed + "\\Provisioning\\Provisioning.ini",
+                  "[Provisioning]\r\nMODEL=301\r\n");
+
+  auto step = Start(Widen(installed + "\\VentrelConfProvision.exe"), L"");
+  DWORD status = 0xFFFFFFFF;
+  ASSERT_TRUE(step.WaitForExit(status, 30000)) << who;
+  EXPECT_EQ(status, 0u) << who;
+  const std::wstring board = data + L"\\VENTREL_DLL.INI";
+  EXPECT_EQ(ReadLongFile(data + L"\\VentrelConf.ini"), Catalogue("m")) << who;
+  EXPECT_EQ(ReadLongFile(board), "[BOARD]\r\nTYPE_SUB=301\r\nTYPE=300\r\n") << who;
+  const std::string log = ReadLongFile(local + L"\\VentrelConf\\Provisioning.log");
+  EXPECT_NE(log.find("user: wrote the model into " + Utf8(board) + "\r\n"), std::string::npos)
+      << who << ": " << log;
+  EXPECT_NE(log.find("user: status 0\r\n"), std::string::npos) << who << ": " << log;
+
+  auto silent = Start(exe, L"300");
+  const SilentRun run = RunToTheEnd(silent);
+  ASSERT_TRUE(run.ended) << who;
+  EXPECT_EQ(run.Texts(), std::vector<std::string>{}) << who;
+  EXPECT_EQ(run.exit_code, 0u) << who;
+  EXPECT_EQ(ReadLongFile(board), "[BOARD]\r\nTYPE_SUB=300\r\nTYPE=300\r\n") << who;
+
+  // Where no one could see a box (an unattended run), the line names the path whole, in UTF-8.
+  ASSERT_TRUE(::DeleteFileW(board.c_str())) << who;
+  const UnattendedRun unattended = RunUnattended(installed + "\\VentrelConf.exe", "300");
+  ASSERT_TRUE(unattended.ended) << who;
+  EXPECT_EQ(unattended.exit_code, 0u) << who;
+  EXPECT_EQ(unattended.standard_error, "VentrelConf: File " + Utf8(board) + " not found !\n")
+      << who;
+  EXPECT_EQ(ReadLongFile(board), "[BOARD]\r\nTYPE_SUB=300\r\nTYPE=300\r\n") << who;
+
+  auto interactive = Start(exe, L"");
+  const HWND dialog = interactive.WaitForDialog();
+  ASSERT_NE(dialog, nullptr) << who;
+  const uitest::ComboState list = uitest::ReadCombo(dialog);
+  EXPECT_EQ(list.entries, (std::vector<std::string>{"2D m", "3D v1 m", "3D v2 m"})) << who;
+  EXPECT_EQ(list.selection, 1) << who;
+  uitest::SelectEntry(dialog, 0);
+  uitest::PressOk(dialog);
+  const SilentRun rest = FinishRun(interactive);
+  EXPECT_EQ(rest.Texts(), std::vector<std::string>{}) << who;
+  EXPECT_EQ(rest.exit_code, 0u) << who;
+  EXPECT_EQ(ReadLongFile(board), "[BOARD]\r\nTYPE_SUB=300\r\nTYPE=200\r\n") << who;
+
+  // Other.exe anchors on Other.ini; the catalogue beside it is missing, and the box names it whole.
+  WriteLongFile(data + L"\\Other.ini", "[Model]\r\nManufacturer=Dremont\r\n");
+  ASSERT_TRUE(::DeleteFileW((data + L"\\VentrelConf.ini").c_str())) << who;
+  auto other = Start(Widen(installed + "\\Other.exe"), L"");
+  std::vector<uitest::MessageBoxInfo> boxes;
+  const HWND empty_dialog = WaitForDialogPastBoxes(other, &boxes);
+  ASSERT_EQ(boxes.size(), 1u) << who;
+  EXPECT_EQ(boxes[0].text_utf8, "File " + Utf8(data) + "\\VentrelConf.ini not found !") << who;
+  EXPECT_EQ(boxes[0].caption, "Other") << who;
+  EXPECT_EQ(boxes[0].icon, BoxIcon::kError) << who;
+  EXPECT_EQ(boxes[0].owner, nullptr) << who;
+  ASSERT_NE(empty_dialog, nullptr) << who;
+  uitest::PressCloseBox(empty_dialog);
+  DWORD code = 0;
+  EXPECT_TRUE(other.WaitForExit(code)) << who;
+}
+
+TEST(LayoutTest, ProfileNamedBeyondTheCodePage) {
+  for (const wchar_t* name : {L"\u0141ukasz", L"\u0414\u043c\u0438\u0442\u0440\u0438\u0439",
+                              L"\u0395\u03bb\u03ad\u03bd\u03b7"}) {
+    ExpectProfileWorks(name);
+  }
+}
+
+// Under code page 932 as well (the second run of the test command, LC_ALL=ja_JP.UTF-8).
+TEST(LayoutTest, ProfileNamedBeyondTheCodePageUnderCodePage932) {
+  if (::GetACP() != 932) {
+    GTEST_SKIP() << "code page " << ::GetACP() << ": Wine gives 932 under LC_ALL=ja_JP.UTF-8";
+  }
+  ExpectProfileWorks(L"\u0141ukasz");
 }
 
 }  // namespace

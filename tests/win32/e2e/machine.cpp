@@ -44,6 +44,11 @@ std::string ExeUnderTest() {
   return full;
 }
 
+std::string StepUnderTest() {
+  const std::string exe = ExeUnderTest();
+  return exe.substr(0, exe.find_last_of('\\')) + "\\VentrelConfProvision.exe";
+}
+
 std::vector<std::string> ProgramFilesFolders() {
   // A 32-bit process is told the 32-bit folder as ProgramFiles, and the 64-bit one only here.
   const std::string native = Environment("ProgramW6432");
@@ -76,6 +81,15 @@ std::string Narrow(const std::wstring& wide) {
   return ansi;
 }
 
+std::string Utf8(const std::wstring& wide) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                        nullptr, nullptr);
+  return utf8;
+}
+
 void InstallExe(const std::string& path) {
   std::error_code error;
   fs::create_directories(fs::path(path).parent_path(), error);
@@ -84,6 +98,10 @@ void InstallExe(const std::string& path) {
 }
 
 void RemoveTree(const std::string& path) {
+  RemoveTree(Widen(path));
+}
+
+void RemoveTree(const std::wstring& path) {
   std::error_code ignored;
   for (auto it = fs::recursive_directory_iterator(path, ignored);
        it != fs::recursive_directory_iterator(); it.increment(ignored)) {

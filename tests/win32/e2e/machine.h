@@ -26,8 +26,9 @@ inline constexpr BrandFolders kBrands[] = {
 // catalogue a dialog read.
 std::string Catalogue(const std::string& tag, const std::string& manufacturer = "");
 
-// The built VentrelConf.exe.
+// The built VentrelConf.exe, and the per-user step built beside it.
 std::string ExeUnderTest();
+std::string StepUnderTest();
 // What Windows tells every program its programs and roaming application-data folders are. On
 // 64-bit Windows there are two programs folders, the 64-bit one first, whatever this test's own
 // architecture.
@@ -37,22 +38,26 @@ std::string AppDataFolder();
 // ANSI text as UTF-16, and back with the ANSI code page's stand-in for what it cannot hold.
 std::wstring Widen(const std::string& ansi);
 std::string Narrow(const std::wstring& wide);
+// UTF-16 as UTF-8, whole: what the program writes where the ANSI code page lacks letters.
+std::string Utf8(const std::wstring& wide);
 
 // Copies the program under test to `path` (creating its folders).
 void InstallExe(const std::string& path);
 // Removes a folder and everything in it, read-only files included.
 void RemoveTree(const std::string& path);
+void RemoveTree(const std::wstring& path);
 
 // A folder tree that goes when the object goes, for layouts outside the temporary folder.
 class ScopedTree {
  public:
-  explicit ScopedTree(std::string path) : path_(std::move(path)) { RemoveTree(path_); }
+  explicit ScopedTree(const std::string& path) : ScopedTree(Widen(path)) {}
+  explicit ScopedTree(std::wstring path) : path_(std::move(path)) { RemoveTree(path_); }
   ScopedTree(const ScopedTree&) = delete;
   ScopedTree& operator=(const ScopedTree&) = delete;
   ~ScopedTree() { RemoveTree(path_); }
 
  private:
-  std::string path_;
+  std::wstring path_;
 };
 
 // Starts `exe` with `arguments` after its quoted name on the command line, exactly as given.
