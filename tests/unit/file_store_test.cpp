@@ -216,9 +216,10 @@ TEST(FileStoreTest, TemporaryNamesAreOursAlone) {
   ASSERT_TRUE(hashes.has_value());
   EXPECT_EQ(hashes->read, 0x0123456789abcdefU);
   EXPECT_EQ(hashes->written, 42U);
-  for (const char* bad : {".board.ini.vckept-a1B2c3-0123456789ABCDEF-0123456789abcdef",
-                          ".board.ini.vckept-a1B2c3-0123456789abcdef", first.c_str()}) {
-    EXPECT_FALSE(store::KeptFileHashes(name, native(bad)).has_value()) << bad;
+  for (const store::NativePath& bad :
+       {native(".board.ini.vckept-a1B2c3-0123456789ABCDEF-0123456789abcdef"),
+        native(".board.ini.vckept-a1B2c3-0123456789abcdef"), first}) {
+    EXPECT_FALSE(store::KeptFileHashes(name, bad).has_value());
   }
 }
 
@@ -509,9 +510,15 @@ std::string KeptCopy(const FakeFileSystem& fs) {
   return found;
 }
 
+bool IsBoard(const FakeCall& call) {
+  const std::string_view board = kFakeBoard;
+  return call.path == store::NativePath(board.begin(), board.end());
+}
+
 // A step on a kept copy.
 bool IsKept(const FakeCall& call) {
-  return call.path.find(".vckept-") != store::NativePath::npos;
+  const std::string_view tag = ".vckept-";
+  return call.path.find(store::NativePath(tag.begin(), tag.end())) != store::NativePath::npos;
 }
 
 // A file the replacement displaced that may be the driver's is never removed: where theirs
@@ -544,7 +551,7 @@ TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
            renames += call.step == FakeStep::kRename;
            if (call.step == FakeStep::kRename && renames == 1) {
              fs.Put(kFakeBoard, "driver\n");
-           } else if (renames == 1 && call.step == FakeStep::kIdentity && call.path == kFakeBoard &&
+           } else if (renames == 1 && call.step == FakeStep::kIdentity && IsBoard(call) &&
                       ++looks == 1) {
              fs.Put(kFakeBoard, "driver2\n");
            }
