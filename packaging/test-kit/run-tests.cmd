@@ -23,7 +23,10 @@ for /f "tokens=3" %%a in ('reg query "HKLM\SOFTWARE\Microsoft\Windows NT\Current
 for /f "tokens=3" %%a in ('reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP 2^>nul ^| find "ACP"') do >>"%report%" echo ANSI code page: %%a
 for /f "tokens=3" %%a in ('reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v OEMCP 2^>nul ^| find "OEMCP"') do >>"%report%" echo OEM code page: %%a
 >>"%report%" echo Processor: %PROCESSOR_ARCHITECTURE% %PROCESSOR_ARCHITEW6432%
-reg query "HKLM\Software\Wine" >nul 2>&1 && >>"%report%" echo Under Wine: the tests that need a throwaway prefix run too
+rem Each exit code is tested with "if errorlevel": Wine's cmd runs both sides of a conditional
+rem command chain.
+reg query "HKLM\Software\Wine" >nul 2>&1
+if not errorlevel 1 >>"%report%" echo Under Wine: the tests that need a throwaway prefix run too
 >>"%report%" echo.
 type nul >"%details%"
 
@@ -99,8 +102,7 @@ goto :eof
 rem :packages: the x64 MSI installed, changed, repeated and removed with the real Windows
 rem Installer, each step checked; only on a PC without VentrelConf, which it leaves as it found.
 :packages
-set "msi="
-for %%m in ("%kit%packages\*-x64.msi") do set "msi=%%~fm"
+set "msi=%kit%packages\VentrelConf-@VERSION@-dremont-x64.msi"
 set "key=HKLM\SOFTWARE\Dremont\VentrelConf"
 set "setup=HKLM\SOFTWARE\Microsoft\Active Setup\Installed Components\VentrelConf Dremont"
 set "user_setup=HKCU\Software\Microsoft\Active Setup\Installed Components\VentrelConf Dremont"
@@ -111,17 +113,23 @@ set "data=%APPDATA%\Dremont"
 set "board=%APPDATA%\Dremont\Zorvik - LAN PANORAMIC\VENTREL_DLL.INI"
 set why=
 if /i "%PROCESSOR_ARCHITECTURE%"=="x86" if not defined PROCESSOR_ARCHITEW6432 set "why=this Windows is 32-bit"
-net session >nul 2>&1 || set "why=it needs a command prompt run as administrator"
-reg query "%key%" /reg:64 >nul 2>&1 && set "why=VentrelConf is installed here: this is no spare PC"
+net session >nul 2>&1
+if errorlevel 1 set "why=it needs a command prompt run as administrator"
+reg query "%key%" /reg:64 >nul 2>&1
+if not errorlevel 1 set "why=VentrelConf is installed here: this is no spare PC"
 if exist "%programs%\Dremont" set "why=%programs%\Dremont exists: this is no spare PC"
 if exist "%data%" set "why=%data% exists: this is no spare PC"
-reg query "%user_setup%" >nul 2>&1 && set "why=this user has run VentrelConf's Active Setup: this is no spare PC"
-if not defined msi set "why=the kit holds no x64 MSI"
+reg query "%user_setup%" >nul 2>&1
+if not errorlevel 1 set "why=this user has run VentrelConf's Active Setup: this is no spare PC"
+if not exist "%msi%" set "why=the kit holds no x64 MSI"
 if defined why (
   >>"%report%" echo packages: NOT RUN: %why%
   set failed=1
   goto :eof
 )
+set brand_key=
+reg query "HKLM\SOFTWARE\Dremont" /reg:64 >nul 2>&1
+if not errorlevel 1 set brand_key=1
 set step_failed=0
 set msi_run=0
 rem The installing user's board file, as the driver leaves it; the folder is made here, so it
@@ -136,44 +144,57 @@ mkdir "%APPDATA%\Dremont\Zorvik - LAN PANORAMIC"
 >>"%results%\board-200.ini" echo TYPE=200
 >>"%results%\board-200.ini" echo TYPE_SUB=301
 
-call :msiexec "install with MODEL=301" /i MODEL=301
+call :msiexec "install with MODEL=301" /i "MODEL=301"
 call :installed_model 301
-fc /b "%board%" "%results%\board-301.ini" >nul 2>&1
-call :verdict "the installing user's board file holds 301"
+call :board 301 "the installing user's board file holds 301"
 set before=
 for /f "tokens=3" %%v in ('reg query "%setup%" /v Version /reg:64 2^>nul ^| find "Version"') do set "before=%%v"
 if defined before (call :pass "Active Setup's Version is %before%") else (call :fail "Active Setup has no Version")
 
-call :msiexec "the same line again" /i MODEL=301
+call :msiexec "the same line again" /i "MODEL=301"
 set after=
 for /f "tokens=3" %%v in ('reg query "%setup%" /v Version /reg:64 2^>nul ^| find "Version"') do set "after=%%v"
 if "%before%"=="%after%" (call :pass "the same line again leaves Active Setup's Version") else (call :fail "the same line again changed Active Setup's Version to %after%")
 call :installed_model 301
-fc /b "%board%" "%results%\board-301.ini" >nul 2>&1
-call :verdict "the same line again leaves the board file"
+call :board 301 "the same line again leaves the board file"
 
-call :msiexec "a model change to 200" /i MODEL=200
+call :msiexec "a model change to 200" /i "MODEL=200"
 call :installed_model 200
-fc /b "%board%" "%results%\board-200.ini" >nul 2>&1
-call :verdict "the installing user's board file holds 200"
+call :board 200 "the installing user's board file holds 200"
 
 call :msiexec "uninstall" /x
-reg query "%key%" /reg:64 >nul 2>&1 && (call :fail "uninstall left %key%") || (call :pass "uninstall removes %key%")
+reg query "%key%" /v Model /reg:64 >nul 2>&1
+if errorlevel 1 (call :pass "uninstall removes the registry's Model") else (call :fail "uninstall left the registry's Model")
 if exist "%installed%" (call :fail "uninstall left %installed%") else (call :pass "uninstall removes %installed%")
-fc /b "%board%" "%results%\board-200.ini" >nul 2>&1
-call :verdict "uninstall leaves the board file"
+call :board 200 "uninstall leaves the board file"
 
-rem Back as found: what this part made, and only that.
+rem Back as found: what this part made, and only that (none of it was there before; Wine's
+rem Windows Installer leaves the package's emptied key).
 rmdir /s /q "%data%"
 reg delete "%user_setup%" /f >nul 2>&1
+reg delete "%key%" /f /reg:64 >nul 2>&1
+if not defined brand_key reg delete "HKLM\SOFTWARE\Dremont" /f /reg:64 >nul 2>&1
 >>"%report%" echo packages: the x64 MSI's lifecycle, %step_failed% checks failed ^(logs in results\^)
 goto :eof
 
-rem :msiexec WHAT /i^|/x [PROPERTY=VALUE]: one silent Windows Installer run, which must succeed.
+rem :msiexec WHAT /i^|/x ["PROPERTY=VALUE"] (quoted: "=" parts a call's arguments): one silent Windows Installer run, which must succeed.
 :msiexec
 set /a msi_run+=1
-start "" /wait msiexec %2 "%msi%" /qn %3 /l*v "%results%\msiexec-%msi_run%.log"
+start "" /wait msiexec %2 "%msi%" /qn %~3 /l*v "%results%\msiexec-%msi_run%.log"
 call :verdict "%~1 (msiexec)"
+goto :eof
+
+rem :board MODEL WHAT: the installing user's board file, byte for byte as the model leaves it (and
+rem its two lines on their own, for Wine's fc, which finds every pair of files the same).
+:board
+fc /b "%board%" "%results%\board-%1.ini" >nul 2>&1
+call :verdict "%~2"
+set type=300
+if "%1"=="200" set type=200
+find "TYPE=%type%" "%board%" >nul 2>&1
+call :verdict "%~2: TYPE=%type%"
+find "TYPE_SUB=301" "%board%" >nul 2>&1
+call :verdict "%~2: TYPE_SUB=301"
 goto :eof
 
 rem :installed_model MODEL: the model where detection rules and the per-user step read it.
