@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release packages of every brand into dist/: the Windows installer, the Windows
 # Installer packages for deployment tools (x64 and x86), the Windows and Linux portable bundles,
-# and SHA256SUMS over them. The brands come from the locator's own table. With VENTREL_SIGN_PFX
+# the Windows test kit (both architectures' test programs and run-tests.cmd), and SHA256SUMS over
+# them. The brands come from the locator's own table. With VENTREL_SIGN_PFX
 # (and VENTREL_SIGN_PASSWORD) naming a code-signing certificate, the Windows programs, the
 # uninstallers, the installers and the MSI packages are Authenticode-signed.
 set -euo pipefail
@@ -19,7 +20,8 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux -j2 --target VentrelConf VentrelConfQt ventrel_help_page
 for preset in windows windows-x86; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target VentrelConf VentrelConfProvision
+  cmake --build --preset "$preset" --target VentrelConf VentrelConfProvision ventrel_unit_tests \
+    ventrel_win32_e2e_tests
 done
 
 work="$root/build/package"
@@ -104,6 +106,32 @@ for entry in "${BRANDS[@]}"; do
   cp "$catalogue.lf" "$stage/$product/VentrelConf.ini"
   bundle TGZ "$stage" "$stem-linux-x86_64-portable"
 done
+
+# The test kit: each architecture's test programs beside the program that ships, as they lie in
+# the build tree (they find it and the planting marker from their own folder), and Dremont's x64
+# MSI for run-tests.cmd /packages.
+echo "== the Windows test kit"
+kit="$work/test-kit"
+mkdir -p "$kit/packages"
+for arch in x64 x86; do
+  build=build/windows strip_tool=x86_64-w64-mingw32-strip
+  [ "$arch" = x86 ] && build=build/windows-x86 strip_tool=i686-w64-mingw32-strip
+  mkdir -p "$kit/$arch/tests/win32"
+  cp "$work/programs/VentrelConf-$arch.exe" "$kit/$arch/VentrelConf.exe"
+  "$strip_tool" --strip-debug -o "$kit/$arch/tests/ventrel_unit_tests.exe" \
+    "$build/tests/ventrel_unit_tests.exe"
+  "$strip_tool" --strip-debug -o "$kit/$arch/tests/win32/ventrel_win32_e2e_tests.exe" \
+    "$build/tests/win32/ventrel_win32_e2e_tests.exe"
+  cp "$build/tests/win32/planted_marker.dll" "$kit/$arch/tests/win32/"
+  if [ -n "${VENTREL_SIGN_PFX:-}" ]; then
+    for file in "$kit/$arch"/tests/*.exe "$kit/$arch"/tests/win32/*; do
+      packaging/sign.sh "$file"
+    done
+  fi
+done
+cp "$dist/VentrelConf-$version-dremont-x64.msi" "$kit/packages/"
+sed -e "s/@VERSION@/$version/" -e 's/$/\r/' packaging/test-kit/run-tests.cmd >"$kit/run-tests.cmd"
+bundle ZIP "$kit" "VentrelConf-$version-windows-tests"
 
 (cd "$dist" && sha256sum -- * >SHA256SUMS)
 echo "== dist/"

@@ -6,8 +6,9 @@
 # brand's MSI package installed with msiexec as a deployment tool would, the per-user step run at
 # users' logons as Windows runs Active Setup and the Run and RunOnce keys, an upgrade, a model
 # change, repeats that change nothing, a step retried after a held board file, EVERYLOGON with a
-# roaming board file, and the uninstall; and the portable bundles unpacked and run. Needs an X
-# server (scripts/test.sh starts one).
+# roaming board file, and the uninstall; the portable bundles unpacked and run; and the Windows
+# test kit unpacked into a folder with a space in its name and run through cmd.exe as a user
+# would. Needs an X server (scripts/test.sh starts one).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
@@ -40,7 +41,7 @@ VENTREL_SIGN_PFX="$work/sign.pfx" VENTREL_SIGN_PASSWORD=throwaway scripts/packag
 version="$(sed -n 's/^project(VentrelConf VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 source packaging/brands.sh
 check "the brands are the locator's three" test "${#BRANDS[@]}" -eq 3
-expected=(SHA256SUMS ProductCodes.txt)
+expected=(SHA256SUMS ProductCodes.txt "VentrelConf-$version-windows-tests.zip")
 for entry in "${BRANDS[@]}"; do
   slug="${entry%%|*}"
   expected+=("VentrelConf-$version-$slug-setup.exe" "VentrelConf-$version-$slug-windows-portable.zip"
@@ -454,6 +455,44 @@ for kind in windows-portable.zip linux-x86_64-portable.tar.gz; do
   check "$kind: ... into the bundle's own board file" \
     holds "$product/VENTREL_DLL.INI" "$board_301"
 done
+
+echo "== the Windows test kit, unpacked and run as a user runs it"
+folder="$work/My Downloads"
+mkdir -p "$folder"
+unzip -q "dist/VentrelConf-$version-windows-tests.zip" -d "$folder"
+top="$folder/VentrelConf-$version-windows-tests"
+for file in "$top"/x*/VentrelConf.exe "$top"/x*/tests/*.exe "$top"/x*/tests/win32/*; do
+  check "test kit: signed: ${file#"$top/"}" signed "$file"
+done
+export WINEPREFIX="$work/prefix-kit" WINEARCH=win64
+wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+start_kit=$SECONDS
+status=0
+# From another folder, by its full path, as one double-clicks it in Explorer's Downloads.
+(cd "$work" && timeout 1800 wine cmd /c "$(winepath -w "$top/run-tests.cmd")" >"$work/kit.out" 2>&1) ||
+  status=$?
+wineserver -w
+echo "the test kit took $((SECONDS - start_kit)) s"
+report="$top/report.txt"
+check "test kit: run-tests.cmd ends with 0 (it ended with $status)" test "$status" -eq 0
+check "test kit: report.txt names the Windows build and the code page" \
+  bash -c "grep -q '^Build: [0-9]' '$report' && grep -q '^ANSI code page: [0-9]' '$report'"
+arches=(x64 x86)
+if [ "$VENTREL_WINE32" = 0 ]; then
+  arches=(x64)
+  check "test kit: report.txt says the x86 half was not run" grep -q '^x86: NOT RUN: ' "$report"
+  ventrel_without_wine32 "the test kit's 32-bit half (its report says so)"
+fi
+for arch in "${arches[@]}"; do
+  for program in ventrel_unit_tests ventrel_win32_e2e_tests; do
+    check "test kit: report.txt counts $arch $program, none failed" \
+      grep -q "^$arch $program: [0-9]* tests, [0-9]* passed, [0-9]* skipped, 0 failed" "$report"
+    check "test kit: ... and its JUnit XML" grep -q '<testsuites ' "$top/results/$arch-$program.xml"
+  done
+done
+[ "$status" -eq 0 ] || cat "$report"
+wineserver -k || true
 
 # ---- Planted DLLs ----------------------------------------------------------------------------
 # A marker DLL (tests/win32/planting/), built here for each architecture, is put under the names

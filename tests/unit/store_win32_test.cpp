@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "support/store_support.h"
@@ -27,14 +28,21 @@ class FileHolder {
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   void Release() {
     if (handle_ != INVALID_HANDLE_VALUE) {
+      released_ = true;  // before the handle goes: nothing can get past the hold earlier
       ::CloseHandle(handle_);
       handle_ = INVALID_HANDLE_VALUE;
     }
   }
+  bool released() const { return released_; }
 
  private:
   HANDLE handle_;
+  std::atomic<bool> released_{false};
 };
+
+// Long enough that the first attempts are refused, well inside the second or so a writer and a
+// reader wait.
+constexpr DWORD kShortHoldMs = 200;
 
 TEST(FileStoreWin32Test, ReadOnlyAttributeIsRefused) {
   test::TempDir dir;
@@ -61,15 +69,19 @@ TEST(FileStoreWin32Test, ReplacementKeepsHiddenAndSystem) {
 }
 
 // The exact interleaving is held over the file system in memory; on the real one the holder lets
-// go while the writer retries or just before it starts.
+// go while the writer retries.
 TEST(FileStoreWin32Test, ReplaceWaitsForAShortHold) {
   test::TempDir dir;
   const std::string board = dir.Path("VENTREL_DLL.INI");
   test::WriteFile(board, "old");
   FileHolder holder(board, FILE_SHARE_READ);
   ASSERT_TRUE(holder.valid());
-  std::thread release([&holder] { holder.Release(); });
+  std::thread release([&holder] {
+    ::Sleep(kShortHoldMs);
+    holder.Release();
+  });
   const bool replaced = ReplaceWholeFile(board, "new");
+  EXPECT_TRUE(holder.released()) << "replaced while the file was still held";
   release.join();
   EXPECT_TRUE(replaced);
   EXPECT_EQ(test::ReadFile(board), "new");
@@ -163,9 +175,13 @@ TEST(FileStoreWin32Test, ReadWaitsForAnExclusiveHold) {
   test::WriteFile(board, "content");
   FileHolder holder(board, 0);
   ASSERT_TRUE(holder.valid());
-  std::thread release([&holder] { holder.Release(); });
+  std::thread release([&holder] {
+    ::Sleep(kShortHoldMs);
+    holder.Release();
+  });
   std::string content;
   const ReadResult result = ReadWholeFile(board, content);
+  EXPECT_TRUE(holder.released()) << "read while the file was still held";
   release.join();
   EXPECT_EQ(result, ReadResult::kOk);
   EXPECT_EQ(content, "content");

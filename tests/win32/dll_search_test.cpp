@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace ventrel::win32 {
@@ -17,8 +19,9 @@ std::string OwnFolder() {
 }
 
 // Two copies of the planting marker beside this test program, under names no system has, asked
-// for by name before and after the search is restricted. The restriction stays for this process:
-// what the tests load after it comes from the system folder or by full path.
+// for by name before and after the search is restricted. The restriction cannot be undone, so it
+// is made in a child process of its own (a death test's), which tells on its standard error what
+// it found; the tests that follow in this one keep the default search.
 TEST(DllSearchTest, ADllBesideTheProgramIsNoLongerFoundByName) {
   const std::string marker = OwnFolder() + "\\" + VENTREL_MARKER_DLL_FROM_TESTS;
   const std::string before = OwnFolder() + "\\ventrel_probe_before.dll";
@@ -30,14 +33,22 @@ TEST(DllSearchTest, ADllBesideTheProgramIsNoLongerFoundByName) {
   EXPECT_NE(found_before, nullptr) << "by default the program's own folder is searched first";
   ::FreeLibrary(found_before);
 
-  TakeDllsFromTheSystemFolderOnly();
-  const HMODULE found_after = ::LoadLibraryA("ventrel_probe_after.dll");
-  EXPECT_EQ(found_after, nullptr);
-  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-  ::FreeLibrary(found_after);
-  const HMODULE system = ::LoadLibraryA("msimg32.dll");
-  EXPECT_NE(system, nullptr) << "the system's own are still found";
-  ::FreeLibrary(system);
+  EXPECT_EXIT(
+      {
+        TakeDllsFromTheSystemFolderOnly();
+        const bool found_after = ::LoadLibraryA("ventrel_probe_after.dll") != nullptr;
+        const DWORD error = ::GetLastError();
+        const bool system = ::LoadLibraryA("msimg32.dll") != nullptr;
+        std::fprintf(stderr, "beside: %s, error %lu; the system's own: %s\n",
+                     found_after ? "found" : "not found", static_cast<unsigned long>(error),
+                     system ? "found" : "not found");
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "beside: not found, error 126; the system's own: found");
+
+  const HMODULE found_again = ::LoadLibraryA("ventrel_probe_after.dll");
+  EXPECT_NE(found_again, nullptr) << "this process's search is as it was";
+  ::FreeLibrary(found_again);
 
   for (const std::string& file : {before, after, before + ".ran", after + ".ran"}) {
     ::DeleteFileA(file.c_str());

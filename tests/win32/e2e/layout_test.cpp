@@ -30,6 +30,9 @@ void ExpectErrorBox(const uitest::MessageBoxInfo& box, HWND owner) {
 }
 
 TEST(LayoutTest, InstalledLayoutOfEachBrandUnderEachProgramsFolder) {
+  if (!UnderWine()) {
+    GTEST_SKIP() << kOnlyUnderWine;
+  }
   // On 64-bit Windows both folders, as a 64-bit and a 32-bit installer would install.
   ASSERT_EQ(ProgramFilesFolders().size(), 2u) << "the tests run on 64-bit Windows";
   for (const std::string& programs_folder : ProgramFilesFolders()) {
@@ -301,11 +304,12 @@ class AppDataRedirect {
 // case once more under LC_ALL=ja_JP.UTF-8 (tests/win32/CMakeLists.txt); the other runs skip it.
 TEST(LayoutTest, FoldersEndingInADoubleByteCharacterUnderCodePage932) {
   if (::GetACP() != 932) {
-    GTEST_SKIP() << "code page " << ::GetACP() << ": Wine gives 932 under LC_ALL=ja_JP.UTF-8";
+    GTEST_SKIP() << "code page " << ::GetACP()
+                 << ": needs 932 (Japanese Windows; Wine gives it under LC_ALL=ja_JP.UTF-8)";
   }
   const struct {
     const wchar_t* base;  // below the temporary folder
-    bool installed;       // the base is then the application-data folder
+    bool installed;       // the base is then the application-data folder; the last case
   } cases[] = {{L"\u30bd", false}, {L"\u6a5f\u80fd", false}, {L"\u30bd", true}};
   const std::string programs = ProgramFilesFolders().front() + "\\" + kBrands[0].brand;
   for (const auto& c : cases) {
@@ -320,6 +324,9 @@ TEST(LayoutTest, FoldersEndingInADoubleByteCharacterUnderCodePage932) {
     std::optional<ScopedTree> installed_tree;
     std::optional<AppDataRedirect> app_data;
     if (c.installed) {
+      if (!UnderWine()) {
+        GTEST_SKIP() << kOnlyUnderWine;
+      }
       installed_tree.emplace(programs);
       app_data.emplace(base);
       ASSERT_TRUE(app_data->redirected());

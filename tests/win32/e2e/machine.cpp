@@ -64,6 +64,11 @@ std::string AppDataFolder() {
   return Environment("APPDATA");
 }
 
+bool UnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::wstring Widen(const std::string& ansi) {
   const int n =
       ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);

@@ -34,6 +34,13 @@ std::string StepUnderTest();
 // architecture.
 std::vector<std::string> ProgramFilesFolders();
 std::string AppDataFolder();
+// Whether this runs under Wine. Only there may a test lay out and remove folders in the machine's
+// own programs and application-data folders: a Wine prefix is thrown away after the run, a PC's
+// folders may hold a real install.
+bool UnderWine();
+inline constexpr const char* kOnlyUnderWine =
+    "only under Wine: it lays out and removes the brands' folders in Program Files and the "
+    "user's application data (run-tests.cmd /packages installs the real package instead)";
 
 // ANSI text as UTF-16, and back with the ANSI code page's stand-in for what it cannot hold.
 std::wstring Widen(const std::string& ansi);
