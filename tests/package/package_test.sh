@@ -469,8 +469,10 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 start_kit=$SECONDS
 status=0
-# From another folder, by its full path, as one double-clicks it in Explorer's Downloads.
-(cd "$work" && timeout 1800 wine cmd /c "$(winepath -w "$top/run-tests.cmd")" >"$work/kit.out" 2>&1) ||
+# From another folder, by its full path, as one double-clicks it in Explorer's Downloads. The
+# concurrency tests, which race a driver-like writer for several seconds each, ran in the Windows
+# step already: here they are left out (GoogleTest's GTEST_FILTER, which Wine passes on).
+(cd "$work" && GTEST_FILTER='-ConcurrencyTest.*' timeout 1800 wine cmd /c "$(winepath -w "$top/run-tests.cmd")" >"$work/kit.out" 2>&1) ||
   status=$?
 wineserver -w
 echo "the test kit took $((SECONDS - start_kit)) s"
