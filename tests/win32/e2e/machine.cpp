@@ -77,22 +77,26 @@ std::wstring Widen(const std::string& ansi) {
   return wide;
 }
 
-std::string Narrow(const std::wstring& wide) {
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+namespace {
+
+// The text in the given code page: the ANSI one, or UTF-8.
+std::string FromWide(const std::wstring& wide, UINT code_page) {
+  const int n = ::WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()),
                                       nullptr, 0, nullptr, nullptr);
-  std::string ansi(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
+  std::string text(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
                         nullptr, nullptr);
-  return ansi;
+  return text;
+}
+
+}  // namespace
+
+std::string Narrow(const std::wstring& wide) {
+  return FromWide(wide, CP_ACP);
 }
 
 std::string Utf8(const std::wstring& wide) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
-                        nullptr, nullptr);
-  return utf8;
+  return FromWide(wide, CP_UTF8);
 }
 
 void InstallExe(const std::string& path) {
