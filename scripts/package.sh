@@ -107,9 +107,9 @@ for entry in "${BRANDS[@]}"; do
   bundle TGZ "$stage" "$stem-linux-x86_64-portable"
 done
 
-# The test kit: each architecture's test programs beside the program that ships, as they lie in
-# the build tree (they find it and the planting marker from their own folder), and Dremont's x64
-# MSI for run-tests.cmd /packages.
+# The test kit: each architecture's test programs beside the program and the step that ship, as
+# they lie in the build tree (they find them and the planting marker from their own folder), and
+# Dremont's x64 MSI for run-tests.cmd /packages.
 echo "== the Windows test kit"
 kit="$work/test-kit"
 mkdir -p "$kit/packages"
@@ -118,6 +118,7 @@ for arch in x64 x86; do
   [ "$arch" = x86 ] && build=build/windows-x86 strip_tool=i686-w64-mingw32-strip
   mkdir -p "$kit/$arch/tests/win32"
   cp "$work/programs/VentrelConf-$arch.exe" "$kit/$arch/VentrelConf.exe"
+  cp "$work/programs/VentrelConfProvision-$arch.exe" "$kit/$arch/VentrelConfProvision.exe"
   "$strip_tool" --strip-debug -o "$kit/$arch/tests/ventrel_unit_tests.exe" \
     "$build/tests/ventrel_unit_tests.exe"
   "$strip_tool" --strip-debug -o "$kit/$arch/tests/win32/ventrel_win32_e2e_tests.exe" \
