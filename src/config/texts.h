@@ -24,6 +24,8 @@ inline constexpr std::string_view kWriteFailedNoPermission =
     "You do not have permission to change it or its folder.";
 inline constexpr std::string_view kWriteFailedDiskFull = "The disk is full.";
 inline constexpr std::string_view kWriteFailedKeptChanging = "Another program kept changing it.";
+inline constexpr std::string_view kWriteFailedAttributes =
+    "It is hidden or a system file, and its folder's file system would not keep that.";
 // A copy that the store keeps beside the board file because it may hold another program's
 // changes: appended to kWriteFailed, or to kWritten when the write itself went through.
 inline constexpr std::string_view kWritten = "The file %s was written.";

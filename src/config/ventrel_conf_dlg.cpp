@@ -31,6 +31,8 @@ std::string_view ReasonFor(WriteFailure failure) {
       return texts::kWriteFailedDiskFull;
     case WriteFailure::kKeptChanging:
       return texts::kWriteFailedKeptChanging;
+    case WriteFailure::kAttributesNotKept:
+      return texts::kWriteFailedAttributes;
     case WriteFailure::kNone:
     case WriteFailure::kOther:
       break;

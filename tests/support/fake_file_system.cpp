@@ -10,9 +10,6 @@ using store::NativePath;
 using store::RenameMode;
 using store::SystemError;
 
-// How often the Windows primitives try again while another program holds the file.
-constexpr int kBusyAttempts = 25;
-
 std::size_t NameStart(const NativePath& path) {
   const std::size_t separator = path.find_last_of(store::kSeparators);
   return separator == NativePath::npos ? 0 : separator + 1;
@@ -226,7 +223,7 @@ void FakeFileSystem::MakeFolder(const std::string& folder) {
   folders_[Native(folder)];
 }
 
-void FakeFileSystem::Put(const std::string& path, const std::string& content) {
+void FakeFileSystem::Put(const std::string& path, const std::string& content, bool keep_time) {
   const NativePath native = Native(path);
   const int id = InodeAt(native);
   if (id == 0) {
@@ -239,7 +236,9 @@ void FakeFileSystem::Put(const std::string& path, const std::string& content) {
   }
   Inode& inode = inodes_[id];
   inode.data = inode.durable = content;
-  Touch(inode);
+  if (!keep_time) {
+    Touch(inode);
+  }
 }
 
 void FakeFileSystem::Replace(const std::string& path, const std::string& content) {
@@ -351,14 +350,25 @@ std::vector<FakeFileSystem> FakeFileSystem::StatesAfterPowerLoss() const {
   return states;
 }
 
-WriteFailure FakeFileSystem::FailureOf(SystemError error) const {
+// Windows waits for a holder; Linux has none, only folders and mounts that refuse.
+store::ErrorMeaning FakeFileSystem::Meaning(SystemError error) const {
+  using store::ErrorKind;
+  const ErrorKind refused = choices_.windows ? ErrorKind::kHeld : ErrorKind::kRefused;
   switch (error) {
+    case 0:
+      return {};
+    case kNoEntry:
+      return {ErrorKind::kMissing, WriteFailure::kOther};
+    case kExists:
+      return {ErrorKind::kExisting, WriteFailure::kOther};
     case kInUse:
-      return WriteFailure::kHeldOpen;
+      return {refused, WriteFailure::kHeldOpen};
     case kDenied:
-      return WriteFailure::kNoPermission;
+      return {refused, WriteFailure::kNoPermission};
+    case kUnsupported:
+      return {ErrorKind::kUnsupported, WriteFailure::kOther};
     default:
-      return WriteFailure::kOther;
+      return {ErrorKind::kOther, WriteFailure::kOther};
   }
 }
 
@@ -371,28 +381,24 @@ bool FakeFileSystem::IsPlainFileAt(const NativePath& path) {
 }
 
 store::FileHandle FakeFileSystem::OpenForReading(const NativePath& path, bool, SystemError& error) {
-  const int attempts = choices_.windows ? kBusyAttempts : 1;
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (!Step(FakeStep::kOpen, path)) {
-      error = kPowerLost;
-      return store::FileHandle();
-    }
-    const int id = InodeAt(path);
-    if (id == 0) {
-      error = kNoEntry;
-      return store::FileHandle();
-    }
-    Inode& inode = inodes_[id];
-    if (inode.refusals > 0 && inode.sharing == Sharing::kNothing) {
-      --inode.refusals;
-      error = kInUse;
-      continue;
-    }
-    error = 0;
-    open_[next_handle_] = Open{id, 0};
-    return store::FileHandle(next_handle_++, this);
+  if (!Step(FakeStep::kOpen, path)) {
+    error = kPowerLost;
+    return store::FileHandle();
   }
-  return store::FileHandle();
+  const int id = InodeAt(path);
+  if (id == 0) {
+    error = kNoEntry;
+    return store::FileHandle();
+  }
+  Inode& inode = inodes_[id];
+  if (inode.refusals > 0 && inode.sharing == Sharing::kNothing) {
+    --inode.refusals;
+    error = kInUse;
+    return store::FileHandle();
+  }
+  error = 0;
+  open_[next_handle_] = Open{id, 0};
+  return store::FileHandle(next_handle_++, this);
 }
 
 store::FileHandle FakeFileSystem::OpenForWriting(const NativePath& path, SystemError& error) {
@@ -591,15 +597,15 @@ SystemError FakeFileSystem::LinkBeside(const NativePath& target, const NativePat
   if (!choices_.hard_links || inode == 0) {
     return choices_.hard_links ? kNoEntry : kUnsupported;
   }
-  if (InodeAt(link) != 0 || inodes_[inode].refusals > 0) {
-    return InodeAt(link) != 0 ? kExists : kInUse;  // no holder shares deletion
+  if (InodeAt(link) != 0) {
+    return kExists;
+  }
+  if (inodes_[inode].refusals > 0) {
+    --inodes_[inode].refusals;
+    return kInUse;  // no holder shares deletion
   }
   Apply(*FolderOf(link), Op{Op::kLink, NamePart(link), {}, inode});
   return 0;
-}
-
-bool FakeFileSystem::WaitForHolder(int attempt) {
-  return choices_.windows && attempt < kBusyAttempts && Step(FakeStep::kWait, {});
 }
 
 std::unique_ptr<store::WriterLock> FakeFileSystem::LockFor(const NativePath& target) {

@@ -64,7 +64,8 @@ class FakeFileSystem final : public store::FileSystem {
 
   // What other programs do, between the steps: no step counted, nothing left unflushed.
   void MakeFolder(const std::string& folder);
-  void Put(const std::string& path, const std::string& content);      // over the file, in place
+  // Over the file, in place; `keep_time`: within FAT's two-second grain of write times.
+  void Put(const std::string& path, const std::string& content, bool keep_time = false);
   void Replace(const std::string& path, const std::string& content);  // a new file renamed over
   void Remove(const std::string& path);
   void SetReadOnly(const std::string& path);
@@ -92,13 +93,7 @@ class FakeFileSystem final : public store::FileSystem {
   // Each disk that a power loss now can leave, rebooted: flushed, unlocked, nothing held open.
   std::vector<FakeFileSystem> StatesAfterPowerLoss() const;
 
-  bool IsMissing(store::SystemError error) const override { return error == kNoEntry; }
-  bool IsExisting(store::SystemError error) const override { return error == kExists; }
-  bool IsRefused(store::SystemError error) const override {
-    return error == kInUse || error == kDenied;
-  }
-  bool IsUnsupported(store::SystemError error) const override { return error == kUnsupported; }
-  WriteFailure FailureOf(store::SystemError error) const override;
+  store::ErrorMeaning Meaning(store::SystemError error) const override;
   bool CanExchange() const override { return !choices_.windows; }
   store::NativePath NativeFromPath(const std::string& path) override;
   store::NativePath ReplacementTarget(const store::NativePath& path) override { return path; }
@@ -132,7 +127,7 @@ class FakeFileSystem final : public store::FileSystem {
   }
   store::SystemError LinkBeside(const store::NativePath& target,
                                 const store::NativePath& link) override;
-  bool WaitForHolder(int attempt) override;
+  void Pause(std::chrono::milliseconds) override { Step(FakeStep::kWait, {}); }
   std::unique_ptr<store::WriterLock> LockFor(const store::NativePath& target) override;
 
  private:

@@ -18,7 +18,8 @@ inline WriteResult ReplaceWholeFile(const std::string& path, const std::string& 
 
 namespace test {
 
-// A write over `fs` that appends `line`; `calls` counts the runs of the edit.
+// A write over `fs` that appends `line`, as an edit of the store must: a content that ends with
+// it already is left unchanged. `calls` counts the runs of the edit.
 inline WriteResult AppendOver(store::FileSystem& fs, const std::string& path,
                               const std::string& line, int* calls = nullptr) {
   return store::UpdateWholeFile(
@@ -26,6 +27,9 @@ inline WriteResult AppendOver(store::FileSystem& fs, const std::string& path,
       [&](std::string& content) {
         if (calls != nullptr) {
           ++*calls;
+        }
+        if (content.ends_with(line)) {
+          return EditResult::kUnchanged;
         }
         content += line;
         return EditResult::kChanged;

@@ -24,6 +24,15 @@ constexpr int kUpdateAttempts = 20;
 constexpr std::chrono::milliseconds kUpdatePatience{2000};
 // Tries at a temporary name before giving up: a clash of six random letters is already rare.
 constexpr int kNameAttempts = 16;
+// Another program (the driver, a virus scanner, an editor) may hold the board file for a moment:
+// the driver's own write holds it for about a millisecond, so the first waits are that short,
+// and then they grow to kLongestHolderWait, about a second in all, still instant to the user.
+constexpr int kHolderWaits = 25;
+constexpr std::chrono::milliseconds kLongestHolderWait{50};
+// A write that met another writer looks again this long after it is done: a writer that read the
+// file before our rename may write after it, and what it writes, which holds what it read, then
+// undoes ours.
+constexpr std::chrono::milliseconds kConfirmAfter{50};
 
 // Our temporaries hold only what we wrote, so a sweep may remove them. A name that may hold
 // someone else's file (the one a replacement displaced) is a kept copy: never swept, only
@@ -39,6 +48,34 @@ constexpr std::string_view kLetters =
 constexpr SystemError kUnknownError = ~SystemError{0};
 
 enum class StepOutcome { kDone, kFailed, kRaced };
+
+ErrorKind KindOf(const FileSystem& fs, SystemError error) {
+  return fs.Meaning(error).kind;
+}
+
+// Why a step failed; kOther where the system said nothing.
+WriteFailure FailureOf(const FileSystem& fs, SystemError error) {
+  const WriteFailure failure = fs.Meaning(error).failure;
+  return failure == WriteFailure::kNone ? WriteFailure::kOther : failure;
+}
+
+// Refused, but the file itself may be written in place.
+bool IsRefused(const FileSystem& fs, SystemError error) {
+  const ErrorKind kind = KindOf(fs, error);
+  return kind == ErrorKind::kHeld || kind == ErrorKind::kRefused;
+}
+
+// After the `attempt`th refusal of a step, from 1: waits for the holder to let go (1, 2, 4 ...
+// ms). False where waiting does not help, or once it has been waited for long enough.
+bool WaitForHolder(FileSystem& fs, SystemError error, int attempt) {
+  if (attempt >= kHolderWaits || KindOf(fs, error) != ErrorKind::kHeld) {
+    return false;
+  }
+  fs.Pause(attempt > 6
+               ? kLongestHolderWait
+               : std::min(kLongestHolderWait, std::chrono::milliseconds{1 << (attempt - 1)}));
+  return true;
+}
 
 NativePath Native(std::string_view ascii) {
   return NativePath(ascii.begin(), ascii.end());
@@ -74,9 +111,16 @@ std::optional<ReadResult> ReadOnce(FileSystem& fs, const NativePath& path, bool 
   content.clear();
   identity = FileIdentity{};
   error = 0;
-  const FileHandle file = path.empty() ? FileHandle() : fs.OpenForReading(path, follow_link, error);
+  FileHandle file;
+  for (int attempt = 1; !path.empty(); ++attempt) {
+    file = fs.OpenForReading(path, follow_link, error);
+    if (file.valid() || !WaitForHolder(fs, error, attempt)) {
+      break;
+    }
+  }
   if (!file.valid()) {
-    return path.empty() || fs.IsMissing(error) ? ReadResult::kMissing : ReadResult::kFailed;
+    return path.empty() || KindOf(fs, error) == ErrorKind::kMissing ? ReadResult::kMissing
+                                                                    : ReadResult::kFailed;
   }
   if (!fs.IdentityOf(file, identity) || !identity.plain || identity.size > kMaxFileSize) {
     identity = FileIdentity{};
@@ -121,6 +165,17 @@ ReadResult ReadStable(FileSystem& fs, const NativePath& path, bool follow_link,
   return ReadResult::kFailed;
 }
 
+// The hash of the file's whole content; nothing when it cannot be read.
+std::optional<std::uint64_t> HashAt(FileSystem& fs, const NativePath& path) {
+  std::string content;
+  FileIdentity identity;
+  SystemError error = 0;
+  if (ReadStable(fs, path, false, content, identity, error) != ReadResult::kOk) {
+    return std::nullopt;
+  }
+  return ContentHash(content);
+}
+
 // The profile functions' way, for a file another program holds open or a folder that refuses
 // new files: the content goes over the file itself. Not atomic (a crash halfway leaves a torn
 // file), so only the fallback.
@@ -129,15 +184,15 @@ StepOutcome WriteInPlace(FileSystem& fs, const NativePath& target, const std::st
   SystemError error = 0;
   const FileHandle file = fs.OpenForWriting(target, error);
   if (!file.valid()) {
-    why = fs.FailureOf(error);
-    return fs.IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+    why = FailureOf(fs, error);
+    return KindOf(fs, error) == ErrorKind::kMissing ? StepOutcome::kRaced : StepOutcome::kFailed;
   }
   FileIdentity now;
   if (!fs.IdentityOf(file, now) || !SameFile(read_identity, now)) {
     return StepOutcome::kRaced;
   }
   error = fs.Overwrite(file, content, now);
-  why = fs.FailureOf(error);
+  why = FailureOf(fs, error);
   return error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
 }
 
@@ -150,7 +205,7 @@ SystemError WriteBeside(FileSystem& fs, const NativePath& target, const std::str
   for (int attempt = 0; attempt < kNameAttempts && error != 0; ++attempt) {
     temp_path = target.substr(0, name_start) + TemporaryFileName(name, random);
     error = fs.WriteTemporary(temp_path, target, content, original);
-    if (error != 0 && !fs.IsExisting(error)) {
+    if (error != 0 && KindOf(fs, error) != ErrorKind::kExisting) {
       break;
     }
   }
@@ -158,6 +213,13 @@ SystemError WriteBeside(FileSystem& fs, const NativePath& target, const std::str
     temp_path.clear();
   }
   return error;
+}
+
+// A fresh kept name beside `target`, for a file that may become someone else's.
+NativePath KeptNameBeside(const NativePath& target, const KeptHashes& hashes,
+                          std::mt19937& random) {
+  const std::size_t name_start = NameStart(target);
+  return target.substr(0, name_start) + KeptFileName(target.substr(name_start), hashes, random);
 }
 
 // Removes `path` when it is, for certain, the file `ours` describes.
@@ -168,13 +230,6 @@ bool RemoveIfOurs(FileSystem& fs, const NativePath& path, const FileIdentity& ou
   }
   fs.RemoveFile(path);
   return true;
-}
-
-// A fresh kept name beside `target`, for a file that may become someone else's.
-NativePath KeptNameBeside(const NativePath& target, const KeptHashes& hashes,
-                          std::mt19937& random) {
-  const std::size_t name_start = NameStart(target);
-  return target.substr(0, name_start) + KeptFileName(target.substr(name_start), hashes, random);
 }
 
 // After an atomic exchange: what came out under the kept name must be what we read. If it is not,
@@ -197,7 +252,8 @@ StepOutcome SettleExchange(FileSystem& fs, const NativePath& kept, const NativeP
   // name have been removed meanwhile, theirs goes back without replacing anything.
   for (int exchange = 0; exchange < 2; ++exchange) {
     if (const SystemError error = fs.Rename(kept, target, RenameMode::kExchange)) {
-      if (fs.IsMissing(error) && fs.Rename(kept, target, RenameMode::kNoReplace) == 0) {
+      if (KindOf(fs, error) == ErrorKind::kMissing &&
+          fs.Rename(kept, target, RenameMode::kNoReplace) == 0) {
         return StepOutcome::kRaced;
       }
       return RemoveIfOurs(fs, kept, ours) ? StepOutcome::kRaced : StepOutcome::kFailed;
@@ -213,49 +269,40 @@ StepOutcome SettleExchange(FileSystem& fs, const NativePath& kept, const NativeP
   return StepOutcome::kRaced;
 }
 
-// Renames `from` over `to` while `to` is still the file `expected` describes, looked at just
-// before each attempt (after `before_each`). Windows refuses while another program holds `to`
-// open: we wait for it to let go, since the holder may be writing it (the driver does, through
-// the profile functions), and a rename after that write without a look would undo it. kRaced
-// when `to` changed.
-StepOutcome RenameOver(FileSystem& fs, const NativePath& from, const NativePath& to,
-                       const FileIdentity& expected, SystemError& error,
-                       const std::function<void()>& before_each = nullptr) {
-  const auto unchanged = [&] {
-    FileIdentity now;
-    return fs.IdentityAt(to, now) && SameContent(expected, now);
-  };
-  for (int attempt = 1;; ++attempt) {
-    if (before_each) {
-      before_each();
-    }
-    error = fs.ReplaceIfUnchanged(from, to, unchanged);
-    if (error == 0 || error == kChangedMeanwhile) {
-      return error == 0 ? StepOutcome::kDone : StepOutcome::kRaced;
-    }
-    if (!fs.IsRefused(error) || !fs.WaitForHolder(attempt)) {
-      return StepOutcome::kFailed;
-    }
+// Linux: the temporary exchanged with the file, atomically, under a kept name first, so that a
+// writer killed before it settles leaves the displaced file kept, not swept. Nothing when the
+// file system cannot exchange: `ours_path` then names our file, still to be renamed over.
+std::optional<StepOutcome> Exchange(FileSystem& fs, NativePath& ours_path, const NativePath& target,
+                                    const std::string& content, const FileIdentity& read_identity,
+                                    std::uint64_t read_hash, std::mt19937& random,
+                                    WriteFailure& why) {
+  FileIdentity ours;
+  if (!fs.IdentityAt(ours_path, ours) || !ours.exists) {
+    fs.RemoveFile(ours_path);
+    return StepOutcome::kFailed;
   }
-}
-
-// Where no exchange is to be had, the file we replace keeps a second name, a kept one, through
-// the rename: a program that writes without our lock and wrote between our last look and our
-// rename would otherwise lose that write without a word. Empty when no link could be made; the
-// rename then goes on unwatched.
-NativePath LinkOriginal(FileSystem& fs, const NativePath& target, std::uint64_t read_hash,
-                        std::mt19937& random) {
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    NativePath link = KeptNameBeside(target, {read_hash, read_hash}, random);
-    const SystemError error = fs.LinkBeside(target, link);
-    if (error == 0) {
-      return link;
-    }
-    if (!fs.IsExisting(error)) {
-      break;
-    }
+  const NativePath kept = KeptNameBeside(target, {read_hash, ContentHash(content)}, random);
+  SystemError error = fs.Rename(ours_path, kept, RenameMode::kNoReplace);
+  if (error != 0) {
+    fs.RemoveFile(ours_path);
+    why = FailureOf(fs, error);
+    return StepOutcome::kFailed;
   }
-  return {};
+  ours_path = kept;
+  error = fs.Rename(kept, target, RenameMode::kExchange);
+  if (error == 0) {
+    return SettleExchange(fs, kept, target, read_identity, ours);
+  }
+  if (KindOf(fs, error) == ErrorKind::kUnsupported) {
+    return std::nullopt;
+  }
+  fs.RemoveFile(kept);  // ours still: nothing was exchanged
+  why = FailureOf(fs, error);
+  // Over a mount point: written in place, as the driver would.
+  if (IsRefused(fs, error)) {
+    return WriteInPlace(fs, target, content, read_identity, why);
+  }
+  return KindOf(fs, error) == ErrorKind::kMissing ? StepOutcome::kRaced : StepOutcome::kFailed;
 }
 
 // Removes the link when it holds nothing that would be lost with its name: it is still the file
@@ -270,123 +317,215 @@ void ForgetLink(FileSystem& fs, const NativePath& link, const NativePath& target
   }
 }
 
-// After a rename over the file: the link names the file we displaced.
-//   what the link holds              what becomes of it            the step
-//   the file we read, unchanged      its name goes                 done
-//   nothing we could look at         kept                          failed: cannot tell
-//   theirs, put back in place        gone with the rename          raced: edited again on theirs
-//   theirs, ours changed meanwhile   kept                          raced: edited again on what is
-//   there theirs, put over ours in place   its name goes                 raced: edited again on
-//   theirs theirs, nothing worked           kept                          failed
-// Whatever stays kept is settled or reported at the end of the write.
-StepOutcome SettleReplacement(FileSystem& fs, const NativePath& link, const NativePath& target,
-                              const FileIdentity& read_identity, const FileIdentity& ours,
-                              WriteFailure& why) {
-  FileIdentity displaced;
-  if (!fs.IdentityAt(link, displaced) || !displaced.exists) {
-    return StepOutcome::kFailed;
-  }
-  if (SameContent(read_identity, displaced)) {
-    fs.RemoveFile(link);
-    return StepOutcome::kDone;
-  }
-  SystemError error = 0;
-  if (RenameOver(fs, link, target, ours, error) != StepOutcome::kFailed) {
-    return StepOutcome::kRaced;
-  }
-  why = fs.FailureOf(error);
-  std::string theirs;
-  FileIdentity theirs_identity;
-  FileIdentity now;
-  SystemError read_error = 0;
-  if (fs.IsRefused(error) && fs.IdentityAt(target, now) && SameContent(ours, now) &&
-      ReadStable(fs, link, false, theirs, theirs_identity, read_error) == ReadResult::kOk &&
-      SameContent(displaced, theirs_identity) &&
-      WriteInPlace(fs, target, theirs, now, why) == StepOutcome::kDone) {
-    fs.RemoveFile(link);
-    return StepOutcome::kRaced;
-  }
-  return StepOutcome::kFailed;
-}
+// How a rename over the file ended.
+enum class Replaced {
+  kDone,       // ours is in place, and what it displaced was what we read
+  kRaced,      // someone else's write came between: edited again on what is there now
+  kRefused,    // nothing renamed: a holder did not let go, or renames over the file are refused
+  kFailed,     // nothing renamed
+  kUnsettled,  // ours is in place, but what it displaced may be someone's and stays kept
+};
 
-// The temporary renamed over the file, watched through a link where the file system gives one.
-// No link is made while another program holds the file without sharing its deletion: the rename
-// is refused then anyway, and the link's name could not go while it is held; it is tried again
-// before each attempt. On kFailed with `error` set the rename itself failed and the temporary is
-// still there; on kRaced it is gone.
-StepOutcome ReplaceWatched(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
-                           const FileIdentity& read_identity, std::uint64_t read_hash,
-                           std::mt19937& random, SystemError& error, WriteFailure& why) {
-  FileIdentity ours;
-  const bool watched = fs.IdentityAt(temp_path, ours) && ours.exists;
-  NativePath link;
-  const StepOutcome renamed = RenameOver(fs, temp_path, target, read_identity, error, [&] {
-    if (watched && link.empty()) {
-      link = LinkOriginal(fs, target, read_hash, random);
+// The temporary renamed over the file, where no exchange is to be had. It owns two names beside
+// the file and leaves neither unless it may hold someone else's file: the temporary, until the
+// rename takes it, and the link, a kept name that the file we replace has through the rename.
+// A program that writes without our lock and wrote between our last look and the rename would
+// otherwise lose that write without a word; the link shows it, and theirs goes back. No rename
+// goes ahead while a holder keeps the link from being made. Where the file system has no hard
+// links the last look compares the content as well: a write time of FAT's two-second grain
+// does not show a write that kept the size.
+class Replacement {
+ public:
+  Replacement(FileSystem& fs, const NativePath& temp, const NativePath& target,
+              const FileIdentity& read, std::uint64_t read_hash, std::mt19937& random)
+      : fs_(fs),
+        temp_(temp),
+        target_(target),
+        read_(read),
+        read_hash_(read_hash),
+        random_(random) {}
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+  ~Replacement() {
+    if (!temp_.empty()) {
+      fs_.RemoveFile(temp_);
     }
-  });
-  if (renamed == StepOutcome::kDone) {
-    return link.empty() ? StepOutcome::kDone
-                        : SettleReplacement(fs, link, target, read_identity, ours, why);
+    if (!link_.empty() && !keep_link_) {
+      ForgetLink(fs_, link_, target_, read_);
+    }
   }
-  if (!link.empty()) {
-    ForgetLink(fs, link, target, read_identity);
+
+  Replaced Run(WriteFailure& why) {
+    if (!fs_.IdentityAt(temp_, ours_) || !ours_.exists) {
+      return Replaced::kFailed;
+    }
+    for (int attempt = 1;; ++attempt) {
+      SystemError error = link_.empty() && links_ ? Watch() : 0;
+      if (error == 0) {
+        error = fs_.ReplaceIfUnchanged(temp_, target_, [this] { return Unchanged(); });
+        if (error == 0) {
+          temp_.clear();
+          return link_.empty() ? Replaced::kDone : Settle(why);
+        }
+        if (error == kChangedMeanwhile) {
+          return Replaced::kRaced;
+        }
+      }
+      if (!Wait(error, attempt)) {
+        why = FailureOf(fs_, error);
+        return KindOf(fs_, error) == ErrorKind::kMissing ? Replaced::kRaced
+               : IsRefused(fs_, error)                   ? Replaced::kRefused
+                                                         : Replaced::kFailed;
+      }
+    }
   }
-  if (renamed == StepOutcome::kRaced) {
-    fs.RemoveFile(temp_path);
+
+  // Whether another program held the file at some point: it may be writing it.
+  bool waited() const { return waited_; }
+
+ private:
+  // Gives the file its link; 0 too where the file system makes none (the last look then does
+  // all the watching). An error only while a holder keeps it from being made, or the file is
+  // gone.
+  SystemError Watch() {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      NativePath link = KeptNameBeside(target_, {read_hash_, read_hash_}, random_);
+      const SystemError error = fs_.LinkBeside(target_, link);
+      const ErrorKind kind = KindOf(fs_, error);
+      if (error == 0) {
+        link_ = std::move(link);
+        return 0;
+      }
+      if (kind == ErrorKind::kHeld || kind == ErrorKind::kMissing) {
+        return error;
+      }
+      if (kind != ErrorKind::kExisting) {
+        break;
+      }
+    }
+    links_ = false;
+    return 0;
   }
-  return renamed;
-}
+
+  bool Unchanged() const {
+    FileIdentity now;
+    return fs_.IdentityAt(target_, now) && SameContent(read_, now) &&
+           (!link_.empty() || HashAt(fs_, target_) == read_hash_);
+  }
+
+  bool Wait(SystemError error, int attempt) {
+    if (!WaitForHolder(fs_, error, attempt)) {
+      return false;
+    }
+    waited_ = true;
+    return true;
+  }
+
+  // After the rename the link names the file we displaced:
+  //   what the link holds               what becomes of it     the replacement
+  //   nothing we could look at          kept                   unsettled: cannot tell
+  //   the file we read, unchanged       its name goes          done
+  //   theirs, put back over ours        gone with the rename   raced: edited again on theirs
+  //   theirs, ours changed meanwhile    kept                   raced: edited again, reported
+  //   theirs, ours held: put in place   its name goes          raced: edited again on theirs
+  //   theirs, nothing worked            kept                   unsettled
+  Replaced Settle(WriteFailure& why) {
+    keep_link_ = true;
+    FileIdentity displaced;
+    if (!fs_.IdentityAt(link_, displaced) || !displaced.exists) {
+      return Replaced::kUnsettled;
+    }
+    if (SameContent(read_, displaced)) {
+      fs_.RemoveFile(link_);
+      return Replaced::kDone;
+    }
+    const auto still_ours = [this] {
+      FileIdentity now;
+      return fs_.IdentityAt(target_, now) && SameContent(ours_, now);
+    };
+    for (int attempt = 1;; ++attempt) {
+      const SystemError error = fs_.ReplaceIfUnchanged(link_, target_, still_ours);
+      if (error == 0 || error == kChangedMeanwhile) {
+        return Replaced::kRaced;
+      }
+      if (!Wait(error, attempt)) {
+        why = FailureOf(fs_, error);
+        return IsRefused(fs_, error) && PutBackInPlace(displaced, why) ? Replaced::kRaced
+                                                                       : Replaced::kUnsettled;
+      }
+    }
+  }
+
+  // Theirs over ours in place, as the profile functions write, while ours is held open.
+  bool PutBackInPlace(const FileIdentity& displaced, WriteFailure& why) {
+    std::string theirs;
+    FileIdentity theirs_identity;
+    FileIdentity now;
+    SystemError error = 0;
+    if (!fs_.IdentityAt(target_, now) || !SameContent(ours_, now) ||
+        ReadStable(fs_, link_, false, theirs, theirs_identity, error) != ReadResult::kOk ||
+        !SameContent(displaced, theirs_identity) ||
+        WriteInPlace(fs_, target_, theirs, now, why) != StepOutcome::kDone) {
+      return false;
+    }
+    fs_.RemoveFile(link_);
+    return true;
+  }
+
+  FileSystem& fs_;
+  NativePath temp_;  // ours, until the rename takes it
+  const NativePath& target_;
+  const FileIdentity& read_;
+  const std::uint64_t read_hash_;
+  std::mt19937& random_;
+  FileIdentity ours_;
+  NativePath link_;
+  bool links_ = true;       // false once the file system makes none
+  bool keep_link_ = false;  // the link may hold someone else's file
+  bool waited_ = false;
+};
 
 // Puts the temporary file in the file's place: atomic, so that the driver finds the old file or
 // the new one and never none. A new file never replaces one that appeared meanwhile; an existing
-// one is exchanged where the system can, renamed over otherwise.
+// one is exchanged where the system can, renamed over otherwise, and written in place where the
+// rename is refused although the file itself may be written.
 StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
                     const std::string& content, const FileIdentity& read_identity,
-                    std::uint64_t read_hash, std::mt19937& random, WriteFailure& why) {
-  RenameMode mode = read_identity.exists ? RenameMode::kReplace : RenameMode::kNoReplace;
-  NativePath ours_path = temp_path;
-  SystemError error = 0;
-  if (read_identity.exists && fs.CanExchange()) {
-    FileIdentity ours;
-    if (!fs.IdentityAt(temp_path, ours) || !ours.exists) {
-      return StepOutcome::kFailed;
-    }
-    // The exchange leaves the file it displaces under our file's name: a kept one, so that a
-    // writer killed before it settles leaves that file to be kept, not swept.
-    ours_path = KeptNameBeside(target, {read_hash, ContentHash(content)}, random);
-    error = fs.Rename(temp_path, ours_path, RenameMode::kNoReplace);
-    if (error != 0) {
-      fs.RemoveFile(temp_path);
-      why = fs.FailureOf(error);
-      return StepOutcome::kFailed;
-    }
-    error = fs.Rename(ours_path, target, RenameMode::kExchange);
-    if (error == 0) {
-      return SettleExchange(fs, ours_path, target, read_identity, ours);
-    }
-    mode = fs.IsUnsupported(error) ? RenameMode::kReplace : RenameMode::kExchange;
-  }
-  if (mode == RenameMode::kReplace) {
-    const StepOutcome replaced =
-        ReplaceWatched(fs, ours_path, target, read_identity, read_hash, random, error, why);
-    if (replaced != StepOutcome::kFailed || error == 0) {
-      return replaced;
-    }
-  } else if (mode == RenameMode::kNoReplace) {
-    error = fs.Rename(ours_path, target, mode);
+                    std::uint64_t read_hash, std::mt19937& random, WriteFailure& why,
+                    bool& waited) {
+  if (!read_identity.exists) {
+    const SystemError error = fs.Rename(temp_path, target, RenameMode::kNoReplace);
     if (error == 0) {
       return StepOutcome::kDone;
     }
+    fs.RemoveFile(temp_path);
+    why = FailureOf(fs, error);
+    const ErrorKind kind = KindOf(fs, error);
+    return kind == ErrorKind::kExisting || kind == ErrorKind::kMissing ? StepOutcome::kRaced
+                                                                       : StepOutcome::kFailed;
   }
-  fs.RemoveFile(ours_path);
-  why = fs.FailureOf(error);
-  // Refused while another program holds the file open, or over a mount point: written in place,
-  // as the driver would.
-  if (mode != RenameMode::kNoReplace && fs.IsRefused(error)) {
-    return WriteInPlace(fs, target, content, read_identity, why);
+  NativePath ours_path = temp_path;
+  if (fs.CanExchange()) {
+    if (const auto exchanged =
+            Exchange(fs, ours_path, target, content, read_identity, read_hash, random, why)) {
+      return *exchanged;
+    }
   }
-  return fs.IsExisting(error) || fs.IsMissing(error) ? StepOutcome::kRaced : StepOutcome::kFailed;
+  Replacement replacement(fs, ours_path, target, read_identity, read_hash, random);
+  const Replaced replaced = replacement.Run(why);
+  waited = replacement.waited();
+  switch (replaced) {
+    case Replaced::kDone:
+      return StepOutcome::kDone;
+    case Replaced::kRaced:
+      return StepOutcome::kRaced;
+    case Replaced::kRefused:
+      return WriteInPlace(fs, target, content, read_identity, why);
+    case Replaced::kFailed:
+    case Replaced::kUnsettled:
+      break;
+  }
+  return StepOutcome::kFailed;
 }
 
 // What earlier writers left beside the file, looked at under the lock (then no writer of ours is
@@ -428,17 +567,18 @@ bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& targe
   return kept;
 }
 
-// `kept` tells whether copies stay kept beside the file after a step that is done.
+// `kept` tells whether copies stay kept beside the file after a step that is done, `waited`
+// whether another program held the file meanwhile.
 StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit& edit,
-                       const WriterLock& lock, std::mt19937& random, WriteFailure& why,
-                       bool& kept) {
+                       const WriterLock& lock, std::mt19937& random, WriteFailure& why, bool& kept,
+                       bool& waited) {
   std::string content;
   FileIdentity read_identity;
   SystemError read_error = 0;
   bool kept_changing = false;
   if (ReadStable(fs, target, false, content, read_identity, read_error, &kept_changing) ==
       ReadResult::kFailed) {
-    why = kept_changing ? WriteFailure::kKeptChanging : fs.FailureOf(read_error);
+    why = kept_changing ? WriteFailure::kKeptChanging : FailureOf(fs, read_error);
     return StepOutcome::kFailed;
   }
   why = WriteFailure::kOther;
@@ -456,9 +596,9 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
     }
     const SystemError error = WriteBeside(fs, target, content, read_identity, random, temp_path);
     // A folder that refuses new files, around a file that may be written: as the driver writes it.
-    in_place = fs.IsRefused(error) && read_identity.exists;
+    in_place = IsRefused(fs, error) && read_identity.exists;
     if (error != 0 && !in_place) {
-      why = fs.FailureOf(error);
+      why = FailureOf(fs, error);
       return StepOutcome::kFailed;
     }
   }
@@ -474,13 +614,13 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
   }
   if (!temp_path.empty()) {
     const StepOutcome installed =
-        Install(fs, temp_path, target, content, read_identity, read_hash, random, why);
+        Install(fs, temp_path, target, content, read_identity, read_hash, random, why, waited);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
     // Replaced, but not yet for certain on disk: a crash now could bring the old file back.
     if (const SystemError error = lock.SyncFolder()) {
-      why = fs.FailureOf(error);
+      why = FailureOf(fs, error);
       return StepOutcome::kFailed;
     }
   }
@@ -626,15 +766,27 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
   std::mt19937 random = SeededRandom();
   WriteFailure why = WriteFailure::kKeptChanging;
   bool kept = false;
+  // Whether another writer showed itself during this write: then the write is confirmed.
+  bool others = false;
+  EditResult edited = EditResult::kUnchanged;
+  const FileEdit recorded = [&edit, &edited](std::string& content) {
+    return edited = edit(content);
+  };
   const auto give_up_at = std::chrono::steady_clock::now() + kUpdatePatience;
   for (int attempt = 0; attempt < kUpdateAttempts || std::chrono::steady_clock::now() < give_up_at;
        ++attempt) {
-    const StepOutcome outcome = UpdateStep(fs, target, edit, *lock, random, why, kept);
-    if (outcome == StepOutcome::kDone) {
-      return {WriteFailure::kNone, kept};
-    }
+    bool waited = false;
+    const StepOutcome outcome = UpdateStep(fs, target, recorded, *lock, random, why, kept, waited);
+    others = others || waited || outcome == StepOutcome::kRaced;
     if (outcome == StepOutcome::kFailed) {
       break;
+    }
+    // Done, and confirmed when the edit, a moment later, finds nothing left to do.
+    if (outcome == StepOutcome::kDone && (!others || edited == EditResult::kUnchanged)) {
+      return {WriteFailure::kNone, kept};
+    }
+    if (outcome == StepOutcome::kDone) {
+      fs.Pause(kConfirmAfter);
     }
     why = WriteFailure::kKeptChanging;
   }

@@ -38,7 +38,8 @@ enum class WriteFailure {
   kHeldOpen,      // another program holds the file (or our lock) and does not let go
   kNoPermission,  // the file is read-only, or the user may not change it or its folder
   kDiskFull,
-  kKeptChanging,  // another program, not taking our lock, changed the file at every try
+  kKeptChanging,       // another program, not taking our lock, changed the file at every try
+  kAttributesNotKept,  // the file is hidden or a system file, and a replacement here could not be
 };
 
 // True when written. Converts to bool implicitly: most callers only ask whether it worked.
@@ -50,7 +51,9 @@ struct WriteResult {
   operator bool() const { return failure == WriteFailure::kNone; }  // NOLINT
 };
 
-// Changes a file's content in place (empty when there is no file) and tells what it did.
+// Changes a file's content in place (empty when there is no file) and tells what it did. It may
+// run more than once, and once more on what it wrote: what it would change being there already,
+// it answers kUnchanged (setting a value does).
 using FileEdit = std::function<EditResult(std::string& content)>;
 
 // Reads the file, lets `edit` change its content and replaces the file with the result, as one

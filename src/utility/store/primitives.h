@@ -32,6 +32,22 @@ using SystemError = unsigned long;
 // What ReplaceIfUnchanged gives when the file changed before the rename; no system's own code.
 inline constexpr SystemError kChangedMeanwhile = ~SystemError{0} - 1;
 
+// What a system error tells the store to do.
+enum class ErrorKind {
+  kNone,
+  kMissing,      // no such file or folder
+  kExisting,     // something has the name already
+  kHeld,         // another program holds the file for now: waiting may help (Windows)
+  kRefused,      // no new file here, or no rename over this one, but the file itself may be
+                 // written; waiting does not help
+  kUnsupported,  // the file system cannot do it
+  kOther,
+};
+struct ErrorMeaning {
+  ErrorKind kind = ErrorKind::kNone;
+  WriteFailure failure = WriteFailure::kNone;  // what the user is told
+};
+
 // What a reader saw of a file: enough to tell whether anyone changed or replaced it since.
 struct FileIdentity {
   bool exists = false;
@@ -106,13 +122,9 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // What a system error means: errno on Linux, GetLastError() on Windows.
-  virtual bool IsMissing(SystemError error) const = 0;      // no such file or folder
-  virtual bool IsExisting(SystemError error) const = 0;     // something has the name already
-  virtual bool IsRefused(SystemError error) const = 0;      // no new file here, but the file
-                                                            // itself may be written
-  virtual bool IsUnsupported(SystemError error) const = 0;  // the file system cannot do it
-  virtual WriteFailure FailureOf(SystemError error) const = 0;
+  // What a system error means: errno on Linux, GetLastError() on Windows. The one place per
+  // platform that reads the system's codes.
+  virtual ErrorMeaning Meaning(SystemError error) const = 0;
 
   // Whether the system swaps two files atomically (Linux); where not, a file is renamed over.
   virtual bool CanExchange() const = 0;
@@ -164,8 +176,8 @@ class FileSystem {
   virtual void RemoveFile(const NativePath& path) = 0;
 
   // How a finished temporary takes the file's place, in one attempt: Windows refuses to rename
-  // over a file that another program holds open. kExchange is unsupported where CanExchange is
-  // false.
+  // over a file that another program holds open (kHeld: the store waits and tries again).
+  // kExchange is unsupported where CanExchange is false.
   virtual SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) = 0;
 
   // Renames `from` over `to`, in one attempt, if `unchanged()` still holds when asked at the last
@@ -175,14 +187,13 @@ class FileSystem {
                                          const std::function<bool()>& unchanged) = 0;
 
   // Gives the file at `target` a second name, `link`, beside it (a hard link), so that a rename
-  // over `target` leaves the file it displaced there to be looked at. IsUnsupported where the
-  // file system has no hard links (FAT, many network shares).
+  // over `target` leaves the file it displaced there to be looked at. kHeld while another
+  // program holds the file without sharing its deletion; any other failure where the file
+  // system has no hard links (FAT, many network shares).
   virtual SystemError LinkBeside(const NativePath& target, const NativePath& link) = 0;
 
-  // Called after the `attempt`th refusal of a step because another program holds the file open:
-  // waits a moment for it to let go (Windows). False where waiting does not help (Linux), or
-  // once it has been waited for long enough.
-  virtual bool WaitForHolder(int attempt) = 0;
+  // Waits, doing nothing: for a holder to let go, or for another writer to show itself.
+  virtual void Pause(std::chrono::milliseconds time) = 0;
 
   // The lock for writers of `target`, not yet acquired.
   virtual std::unique_ptr<WriterLock> LockFor(const NativePath& target) = 0;

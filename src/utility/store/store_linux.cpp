@@ -53,11 +53,7 @@ FileIdentity IdentityFrom(const struct stat& info) {
 // The primitives as the kernel gives them.
 class LinuxFileSystem final : public FileSystem {
  public:
-  bool IsMissing(SystemError error) const override;
-  bool IsExisting(SystemError error) const override;
-  bool IsRefused(SystemError error) const override;
-  bool IsUnsupported(SystemError error) const override;
-  WriteFailure FailureOf(SystemError error) const override;
+  ErrorMeaning Meaning(SystemError error) const override;
   bool CanExchange() const override { return true; }
   NativePath NativeFromPath(const std::string& path) override;
   NativePath ReplacementTarget(const NativePath& path) override;
@@ -85,7 +81,7 @@ class LinuxFileSystem final : public FileSystem {
   }
   SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
   // A rename over a file is never refused for its being open.
-  bool WaitForHolder(int /*attempt*/) override { return false; }
+  void Pause(std::chrono::milliseconds time) override;
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
 
@@ -156,39 +152,40 @@ bool LinuxFileSystem::CloseNative(std::intptr_t native) {
   return fd < 0 || ::close(fd) == 0;
 }
 
-bool LinuxFileSystem::IsMissing(SystemError error) const {
-  return error == ENOENT || error == ENOTDIR;
-}
-
-bool LinuxFileSystem::IsExisting(SystemError error) const {
-  return error == EEXIST;
-}
-
-// A folder that refuses new entries, or a file mounted over (a container's bind mount): the file
-// itself may still be written.
-bool LinuxFileSystem::IsRefused(SystemError error) const {
-  return error == EACCES || error == EBUSY;
-}
-
-bool LinuxFileSystem::IsUnsupported(SystemError error) const {
-  return error == EINVAL || error == ENOSYS || error == ENOTSUP;
-}
-
-WriteFailure LinuxFileSystem::FailureOf(SystemError error) const {
+// Nobody holds a file against us here: a folder that refuses new entries, or a file mounted
+// over (a container's bind mount), refuses, and the file itself may still be written.
+ErrorMeaning LinuxFileSystem::Meaning(SystemError error) const {
   switch (error) {
+    case 0:
+      return {};
+    case ENOENT:
+    case ENOTDIR:
+      return {ErrorKind::kMissing, WriteFailure::kOther};
+    case EEXIST:
+      return {ErrorKind::kExisting, WriteFailure::kOther};
     case EACCES:
+      return {ErrorKind::kRefused, WriteFailure::kNoPermission};
+    case EBUSY:
+      return {ErrorKind::kRefused, WriteFailure::kHeldOpen};
+    case EINVAL:
+    case ENOSYS:
+    case ENOTSUP:
+      return {ErrorKind::kUnsupported, WriteFailure::kOther};
     case EPERM:
     case EROFS:
-      return WriteFailure::kNoPermission;
+      return {ErrorKind::kOther, WriteFailure::kNoPermission};
     case ENOSPC:
     case EDQUOT:
-      return WriteFailure::kDiskFull;
-    case EBUSY:
+      return {ErrorKind::kOther, WriteFailure::kDiskFull};
     case ETXTBSY:
-      return WriteFailure::kHeldOpen;
+      return {ErrorKind::kOther, WriteFailure::kHeldOpen};
     default:
-      return WriteFailure::kOther;
+      return {ErrorKind::kOther, WriteFailure::kOther};
   }
+}
+
+void LinuxFileSystem::Pause(std::chrono::milliseconds time) {
+  std::this_thread::sleep_for(time);
 }
 
 NativePath LinuxFileSystem::NativeFromPath(const std::string& path) {
@@ -365,15 +362,15 @@ SystemError LinuxFileSystem::Rename(const NativePath& from, const NativePath& to
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0) {
       return 0;
     }
-    if (mode == RenameMode::kExchange || !IsUnsupported(LastError())) {
+    if (mode == RenameMode::kExchange || Meaning(LastError()).kind != ErrorKind::kUnsupported) {
       return LastError();
     }
   }
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : LastError();
 }
 
-// Only where there is no exchange: FAT has no hard links (EPERM), which leaves the rename
-// unwatched.
+// Only where there is no exchange: FAT has no hard links (EPERM), and the rename is then watched
+// by a last look at the content alone.
 SystemError LinuxFileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
   return ::link(target.c_str(), link.c_str()) == 0 ? 0 : LastError();
 }

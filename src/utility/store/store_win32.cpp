@@ -15,16 +15,14 @@
 namespace ventrel::store {
 namespace {
 
-// Another process (the driver, a virus scanner, an editor) may hold the board file for a moment:
-// the driver's own write holds it for about a millisecond, so the first waits are that short,
-// and then they grow to kBusyPauseMs, about a second in all, still instant to the user.
-constexpr int kBusyAttempts = 25;
-constexpr DWORD kBusyPauseMs = 50;
-
 // Attributes a replacement carries over from the file it replaces.
 constexpr DWORD kInheritedAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                        FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Of those, what must not be lost: a hidden or system file must not come back visible.
+constexpr DWORD kVisibilityAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+// The store's own code for a replacement refused because it could not keep them.
+constexpr SystemError kAttributesNotKept = 0x20000000 | 1;  // the customer bit: no system code
 
 HANDLE Handle(const FileHandle& file) {
   return reinterpret_cast<HANDLE>(file.get());
@@ -36,9 +34,11 @@ FileHandle OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD dispos
       ::CreateFileW(path, access, share, nullptr, disposition, flags, nullptr)));
 }
 
-// After the `attempt`th refusal: 1, 2, 4 ... ms, then kBusyPauseMs.
-void PauseForHolder(int attempt) {
-  ::Sleep(attempt > 6 ? kBusyPauseMs : std::min<DWORD>(kBusyPauseMs, DWORD{1} << (attempt - 1)));
+// Where the file system refuses some of the attributes (FAT, and FAT under Wine, refuse the
+// archive attribute and "not content indexed"), the hidden and system ones alone are enough.
+bool KeepsWhatMatters(const NativePath& temp_path, DWORD inherited) {
+  const DWORD visibility = inherited & kVisibilityAttributes;
+  return visibility == 0 || ::SetFileAttributesW(temp_path.c_str(), visibility) != 0;
 }
 
 NativePath FolderOf(const NativePath& path) {
@@ -100,11 +100,7 @@ std::wstring NameOf(const std::wstring& target) {
 // The primitives as Windows gives them.
 class Win32FileSystem final : public FileSystem {
  public:
-  bool IsMissing(SystemError error) const override;
-  bool IsExisting(SystemError error) const override;
-  bool IsRefused(SystemError error) const override;
-  bool IsUnsupported(SystemError error) const override;
-  WriteFailure FailureOf(SystemError error) const override;
+  ErrorMeaning Meaning(SystemError error) const override;
   bool CanExchange() const override { return false; }
   NativePath NativeFromPath(const std::string& path) override;
   NativePath ReplacementTarget(const NativePath& path) override;
@@ -129,7 +125,7 @@ class Win32FileSystem final : public FileSystem {
   SystemError ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
                                  const std::function<bool()>& unchanged) override;
   SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
-  bool WaitForHolder(int attempt) override;
+  void Pause(std::chrono::milliseconds time) override { ::Sleep(static_cast<DWORD>(time.count())); }
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
 
@@ -166,43 +162,44 @@ bool Win32FileSystem::CloseNative(std::intptr_t native) {
   return handle == INVALID_HANDLE_VALUE || ::CloseHandle(handle) != 0;
 }
 
-bool Win32FileSystem::IsMissing(SystemError error) const {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-         error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
-         error == ERROR_INVALID_DRIVE || error == ERROR_BAD_NET_NAME ||
-         error == ERROR_NO_UNICODE_TRANSLATION;
-}
-
-bool Win32FileSystem::IsExisting(SystemError error) const {
-  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
-// Another program holds the file for a moment (a scanner, an editor), or a folder that refuses new
-// files: the file itself may still be written.
-bool Win32FileSystem::IsRefused(SystemError error) const {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED;
-}
-
-bool Win32FileSystem::IsUnsupported(SystemError error) const {
-  return error == ERROR_NOT_SUPPORTED;
-}
-
-WriteFailure Win32FileSystem::FailureOf(SystemError error) const {
+// Another program (the driver, a virus scanner, an editor) holding the file answers "sharing
+// violation", or "access denied" to a rename over it; a folder that refuses new files answers
+// "access denied" too, and the file itself may still be written.
+ErrorMeaning Win32FileSystem::Meaning(SystemError error) const {
   switch (error) {
+    case ERROR_SUCCESS:
+      return {};
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NO_UNICODE_TRANSLATION:
+      return {ErrorKind::kMissing, WriteFailure::kOther};
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return {ErrorKind::kExisting, WriteFailure::kOther};
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_USER_MAPPED_FILE:
-      return WriteFailure::kHeldOpen;
+      return {ErrorKind::kHeld, WriteFailure::kHeldOpen};
     case ERROR_ACCESS_DENIED:
+      return {ErrorKind::kHeld, WriteFailure::kNoPermission};
+    case ERROR_USER_MAPPED_FILE:
+      return {ErrorKind::kOther, WriteFailure::kHeldOpen};
     case ERROR_WRITE_PROTECT:
     case ERROR_PRIVILEGE_NOT_HELD:
-      return WriteFailure::kNoPermission;
+      return {ErrorKind::kOther, WriteFailure::kNoPermission};
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return WriteFailure::kDiskFull;
+      return {ErrorKind::kOther, WriteFailure::kDiskFull};
+    case kAttributesNotKept:
+      return {ErrorKind::kOther, WriteFailure::kAttributesNotKept};
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+      return {ErrorKind::kUnsupported, WriteFailure::kOther};
     default:
-      return WriteFailure::kOther;
+      return {ErrorKind::kOther, WriteFailure::kOther};
   }
 }
 
@@ -270,23 +267,16 @@ bool Win32FileSystem::IsPlainFileAt(const NativePath& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Waits a little while another process holds the file exclusively. A folder also answers "access
-// denied"; waiting will not make it a file.
+// A folder also answers "access denied"; waiting will not make it a file.
 FileHandle Win32FileSystem::OpenForReading(const NativePath& path, bool /*follow_link*/,
                                            SystemError& error) {
-  for (int attempt = 1;; ++attempt) {
-    FileHandle file =
-        OpenFile(path.c_str(), GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-    error = file.valid() ? ERROR_SUCCESS : ::GetLastError();
-    if (file.valid() || !IsRefused(error) || attempt == kBusyAttempts) {
-      return file;
-    }
-    if (IsFolder(path)) {
-      error = ERROR_DIRECTORY;
-      return file;
-    }
-    PauseForHolder(attempt);
+  FileHandle file =
+      OpenFile(path.c_str(), GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  error = file.valid() ? ERROR_SUCCESS : ::GetLastError();
+  if (error == ERROR_ACCESS_DENIED && IsFolder(path)) {
+    error = ERROR_DIRECTORY;
   }
+  return file;
 }
 
 FileHandle Win32FileSystem::OpenForWriting(const NativePath& path, SystemError& error) {
@@ -321,7 +311,7 @@ bool Win32FileSystem::IdentityAt(const NativePath& path, FileIdentity& identity)
   const FileHandle file = OpenFile(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS);
   if (!file.valid()) {
-    return IsMissing(::GetLastError());
+    return Meaning(::GetLastError()).kind == ErrorKind::kMissing;
   }
   return IdentityOf(file, identity);
 }
@@ -379,13 +369,11 @@ SystemError Win32FileSystem::WriteTemporary(const NativePath& temp_path, const N
     ::DeleteFileW(temp_path.c_str());
     return error;
   }
-  // A hidden or system file must not come back visible: without its attributes the replacement
-  // is refused like any other that cannot keep what the original had.
-  if (original.exists && (original.mode & kInheritedAttributes) != 0 &&
-      !::SetFileAttributesW(temp_path.c_str(), original.mode & kInheritedAttributes)) {
-    error = ::GetLastError();
+  const DWORD inherited = original.exists ? original.mode & kInheritedAttributes : 0;
+  if (inherited != 0 && !::SetFileAttributesW(temp_path.c_str(), inherited) &&
+      !KeepsWhatMatters(temp_path, inherited)) {
     ::DeleteFileW(temp_path.c_str());
-    return error != 0 ? error : ERROR_GEN_FAILURE;
+    return kAttributesNotKept;
   }
   return 0;
 }
@@ -459,16 +447,14 @@ SystemError Win32FileSystem::LinkBeside(const NativePath& target, const NativePa
   if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
     return 0;
   }
+  // A share or a file system that takes no links may say "access denied": no holder, whom the
+  // store would wait for.
   const DWORD error = ::GetLastError();
-  return error == ERROR_INVALID_FUNCTION ? ERROR_NOT_SUPPORTED : error;
-}
-
-bool Win32FileSystem::WaitForHolder(int attempt) {
-  if (attempt >= kBusyAttempts) {
-    return false;
-  }
-  PauseForHolder(attempt);
-  return true;
+  const ErrorKind kind = Meaning(error).kind;
+  return kind == ErrorKind::kExisting || kind == ErrorKind::kMissing ||
+                 error == ERROR_SHARING_VIOLATION
+             ? error
+             : ERROR_NOT_SUPPORTED;
 }
 
 // A named mutex, one per file. It cannot be a byte-range lock (LockFileEx) on the file itself:
