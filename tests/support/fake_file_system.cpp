@@ -437,6 +437,7 @@ bool FakeFileSystem::IdentityOf(const store::FileHandle& file, store::FileIdenti
   identity.index = static_cast<std::uint64_t>(found->second.inode);
   identity.size = inode.data.size();
   identity.write_time = inode.write_time;
+  identity.written_ms = inode.write_time * 1000;  // a second between two steps
   identity.change_time = choices_.windows ? 0 : inode.change_time;
   identity.mode =
       choices_.windows ? (inode.read_only ? 1u : 0x20u) : (inode.read_only ? 0100444u : 0100644u);

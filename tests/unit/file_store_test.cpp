@@ -240,7 +240,7 @@ TEST(FileStoreTest, LeftoverTemporariesGoAtTheNextWrite) {
     test::WriteFile(dir.Path("victim"), "keep");
     test::MakeFolders(dir.Path(".board.ini.vctmp-DIR000"));  // a name of ours, but no file
     ASSERT_TRUE(UpdateWholeFile(board, [edit_result](std::string& c) {
-      c += edit_result == EditResult::kChanged ? "new\n" : "";
+      c = edit_result == EditResult::kChanged ? "new\n" : c;
       return edit_result;
     }));
     EXPECT_EQ(test::ListFolder(dir.path()),

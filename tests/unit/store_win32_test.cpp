@@ -236,10 +236,13 @@ TEST(FileStoreWin32Test, ProfileWriteDuringAnUpdateIsKept) {
     if (++calls == 1) {
       EXPECT_TRUE(::WritePrivateProfileStringA("DRIVER", "STATE", "busy", board.c_str()));
     }
+    if (content.find("OURS=1") != std::string::npos) {
+      return EditResult::kUnchanged;
+    }
     content += "OURS=1\r\n";
     return EditResult::kChanged;
   }));
-  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(calls, 3) << "edited again on the driver's write, then confirmed";
   char state[16] = {};
   ::GetPrivateProfileStringA("DRIVER", "STATE", "", state, sizeof state, board.c_str());
   EXPECT_STREQ(state, "busy");

@@ -33,6 +33,9 @@ constexpr std::chrono::milliseconds kLongestHolderWait{50};
 // file before our rename may write after it, and what it writes, which holds what it read, then
 // undoes ours.
 constexpr std::chrono::milliseconds kConfirmAfter{50};
+// A file written this shortly before our own write has a writer at work: a driver's write that
+// read before our rename leaves no other trace.
+constexpr std::int64_t kRecentWriteMs = 1000;
 
 // Our temporaries hold only what we wrote, so a sweep may remove them. A name that may hold
 // someone else's file (the one a replacement displaced) is a kept copy: never swept, only
@@ -492,7 +495,7 @@ class Replacement {
 StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
                     const std::string& content, const FileIdentity& read_identity,
                     std::uint64_t read_hash, std::mt19937& random, WriteFailure& why,
-                    bool& waited) {
+                    bool& others) {
   if (!read_identity.exists) {
     const SystemError error = fs.Rename(temp_path, target, RenameMode::kNoReplace);
     if (error == 0) {
@@ -513,7 +516,7 @@ StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePat
   }
   Replacement replacement(fs, ours_path, target, read_identity, read_hash, random);
   const Replaced replaced = replacement.Run(why);
-  waited = replacement.waited();
+  others = others || replacement.waited();
   switch (replaced) {
     case Replaced::kDone:
       return StepOutcome::kDone;
@@ -567,11 +570,24 @@ bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& targe
   return kept;
 }
 
-// `kept` tells whether copies stay kept beside the file after a step that is done, `waited`
-// whether another program held the file meanwhile.
+// Whether the file had been written shortly before our write replaced it: a writer is at work.
+// Asked only where no exchange is to be had, that is where the profile functions are the
+// writers beside us: they read and write the file in separate opens, so a write of theirs that
+// read before our rename leaves no other trace. A write time tells no writer from another, and an
+// earlier run of ours counts too; where an exchange shows what it displaced, back-to-back runs
+// of ours do not pay for a confirmation.
+bool WrittenShortlyBefore(FileSystem& fs, const NativePath& target, const FileIdentity& read) {
+  FileIdentity now;
+  return !fs.CanExchange() && read.exists && fs.IdentityAt(target, now) && now.exists &&
+         now.written_ms - read.written_ms < kRecentWriteMs;
+}
+
+// `edited` tells what the edit did, `kept` whether copies stay kept beside the file after a step
+// that is done, `others` whether another program showed itself: it held the file, or had written
+// it just before.
 StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit& edit,
-                       const WriterLock& lock, std::mt19937& random, WriteFailure& why, bool& kept,
-                       bool& waited) {
+                       const WriterLock& lock, std::mt19937& random, WriteFailure& why,
+                       EditResult& edited, bool& kept, bool& others) {
   std::string content;
   FileIdentity read_identity;
   SystemError read_error = 0;
@@ -583,9 +599,14 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
   }
   why = WriteFailure::kOther;
   const std::uint64_t read_hash = ContentHash(content);
-  const EditResult edited = edit(content);
+  edited = edit(content);
   if (edited == EditResult::kFailed) {
     return StepOutcome::kFailed;
+  }
+  // An edit that leaves the content as it was writes nothing.
+  if (edited == EditResult::kChanged && read_identity.exists &&
+      content.size() == read_identity.size && ContentHash(content) == read_hash) {
+    edited = EditResult::kUnchanged;
   }
   NativePath temp_path;
   bool in_place = false;
@@ -610,14 +631,17 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
     return StepOutcome::kRaced;
   }
   if (in_place) {
-    return WriteInPlace(fs, target, content, read_identity, why);
+    const StepOutcome written = WriteInPlace(fs, target, content, read_identity, why);
+    others = others || WrittenShortlyBefore(fs, target, read_identity);
+    return written;
   }
   if (!temp_path.empty()) {
     const StepOutcome installed =
-        Install(fs, temp_path, target, content, read_identity, read_hash, random, why, waited);
+        Install(fs, temp_path, target, content, read_identity, read_hash, random, why, others);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
+    others = others || WrittenShortlyBefore(fs, target, read_identity);
     // Replaced, but not yet for certain on disk: a crash now could bring the old file back.
     if (const SystemError error = lock.SyncFolder()) {
       why = FailureOf(fs, error);
@@ -769,15 +793,12 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
   // Whether another writer showed itself during this write: then the write is confirmed.
   bool others = false;
   EditResult edited = EditResult::kUnchanged;
-  const FileEdit recorded = [&edit, &edited](std::string& content) {
-    return edited = edit(content);
-  };
   const auto give_up_at = std::chrono::steady_clock::now() + kUpdatePatience;
   for (int attempt = 0; attempt < kUpdateAttempts || std::chrono::steady_clock::now() < give_up_at;
        ++attempt) {
-    bool waited = false;
-    const StepOutcome outcome = UpdateStep(fs, target, recorded, *lock, random, why, kept, waited);
-    others = others || waited || outcome == StepOutcome::kRaced;
+    const StepOutcome outcome =
+        UpdateStep(fs, target, edit, *lock, random, why, edited, kept, others);
+    others = others || outcome == StepOutcome::kRaced;
     if (outcome == StepOutcome::kFailed) {
       break;
     }

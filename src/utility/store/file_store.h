@@ -74,8 +74,13 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 // - when someone who does not take the lock changes or replaces the file between the read and the
 //   replacement, `edit` runs again on the new content (twenty times at least, and for about two
 //   seconds at most), so their change is never lost; on Linux this holds even in the instant of
-//   the replacement, on Windows up to the rename itself (Windows has no rename that would tell
-//   what it replaced);
+//   the replacement; on Windows the file keeps a second name through the rename, which shows what
+//   the rename displaced, and theirs goes back (where the folder takes no hard links, the last
+//   look before the rename compares the content too, and a write in the instant after it is
+//   still undone);
+// - a write that met another writer (a change, or a holder waited for) runs `edit` once more a
+//   moment later, which writes again should a writer that read before our rename have written
+//   the older content back after it;
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed (they are named "." + the file's name + ".vctmp-" and six letters or
 //   digits, and hold only what a writer of ours wrote);

@@ -55,6 +55,7 @@ struct FileIdentity {
   std::uint64_t index = 0;
   std::uint64_t size = 0;
   std::int64_t write_time = 0;   // in the system's own unit
+  std::int64_t written_ms = 0;   // the same in milliseconds, to tell how long ago
   std::int64_t change_time = 0;  // of the file's metadata; Windows reports none
   std::uint32_t mode = 0;        // Linux: st_mode; Windows: the file's attributes
   std::uint32_t owner = 0;       // Linux only

@@ -42,6 +42,7 @@ FileIdentity IdentityFrom(const struct stat& info) {
   identity.index = info.st_ino;
   identity.size = static_cast<std::uint64_t>(info.st_size);
   identity.write_time = Nanoseconds(info.st_mtim);
+  identity.written_ms = identity.write_time / 1000000;
   identity.change_time = Nanoseconds(info.st_ctim);
   identity.mode = info.st_mode;
   identity.owner = info.st_uid;

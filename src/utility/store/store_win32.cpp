@@ -299,6 +299,7 @@ bool Win32FileSystem::IdentityOf(const FileHandle& file, FileIdentity& identity)
   identity.write_time =
       static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
                                 info.ftLastWriteTime.dwLowDateTime);
+  identity.written_ms = identity.write_time / 10000;  // from units of 100 ns
   identity.mode = info.dwFileAttributes;
   // A device ("NUL", "CON", a pipe) is no file: it may block or never end.
   identity.plain = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&

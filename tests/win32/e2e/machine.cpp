@@ -172,7 +172,8 @@ std::string ReadAll(HANDLE pipe) {
 
 }  // namespace
 
-UnattendedRun RunUnattended(const std::string& exe, const std::string& arguments) {
+UnattendedRun RunUnattended(const std::string& exe, const std::string& arguments,
+                            DWORD kill_after_ms) {
   UnattendedRun run;
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE read_end = nullptr;
@@ -195,7 +196,7 @@ UnattendedRun RunUnattended(const std::string& exe, const std::string& arguments
       return run;
     }
     DWORD code = 0;
-    run.ended = process->WaitForExit(code, 15000);
+    run.ended = process->WaitForExit(code, kill_after_ms);
     run.exit_code = code;
   }  // a program that did not end is ended here, so the read below cannot wait for ever
   run.standard_error = ReadAll(read_end);

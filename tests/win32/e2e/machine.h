@@ -90,7 +90,9 @@ struct UnattendedRun {
   unsigned long exit_code = 0xFFFFFFFF;
   std::string standard_error;
 };
-UnattendedRun RunUnattended(const std::string& exe, const std::string& arguments);
+// `kill_after_ms`: a program still running then is killed, as TerminateProcess kills.
+UnattendedRun RunUnattended(const std::string& exe, const std::string& arguments,
+                            DWORD kill_after_ms = 15000);
 
 // The rest of a run after the dialog was told to close: every box is read and closed with OK
 // until the process ends.
