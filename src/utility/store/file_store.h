@@ -78,9 +78,10 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 //   the rename displaced, and theirs goes back (where the folder takes no hard links, the last
 //   look before the rename compares the content too, and a write in the instant after it is
 //   still undone);
-// - a write that met another writer (a change, or a holder waited for) runs `edit` once more a
-//   moment later, which writes again should a writer that read before our rename have written
-//   the older content back after it;
+// - a write that met another writer (a change, a holder waited for, or, where no exchange is to
+//   be had, a file written less than a second before ours) runs `edit` once more 50 ms later,
+//   which writes again should a writer that read before our rename have written the older
+//   content back after it; an edit that leaves the content as it was writes nothing;
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed (they are named "." + the file's name + ".vctmp-" and six letters or
 //   digits, and hold only what a writer of ours wrote);
