@@ -277,14 +277,14 @@ StepOutcome SettleExchange(FileSystem& fs, const NativePath& kept, const NativeP
 // file system cannot exchange: `ours_path` then names our file, still to be renamed over.
 std::optional<StepOutcome> Exchange(FileSystem& fs, NativePath& ours_path, const NativePath& target,
                                     const std::string& content, const FileIdentity& read_identity,
-                                    std::uint64_t read_hash, std::mt19937& random,
+                                    const KeptHashes& hashes, std::mt19937& random,
                                     WriteFailure& why) {
   FileIdentity ours;
   if (!fs.IdentityAt(ours_path, ours) || !ours.exists) {
     fs.RemoveFile(ours_path);
     return StepOutcome::kFailed;
   }
-  const NativePath kept = KeptNameBeside(target, {read_hash, ContentHash(content)}, random);
+  const NativePath kept = KeptNameBeside(target, hashes, random);
   SystemError error = fs.Rename(ours_path, kept, RenameMode::kNoReplace);
   if (error != 0) {
     fs.RemoveFile(ours_path);
@@ -494,7 +494,7 @@ class Replacement {
 // rename is refused although the file itself may be written.
 StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePath& target,
                     const std::string& content, const FileIdentity& read_identity,
-                    std::uint64_t read_hash, std::mt19937& random, WriteFailure& why,
+                    const KeptHashes& hashes, std::mt19937& random, WriteFailure& why,
                     bool& others) {
   if (!read_identity.exists) {
     const SystemError error = fs.Rename(temp_path, target, RenameMode::kNoReplace);
@@ -510,11 +510,11 @@ StepOutcome Install(FileSystem& fs, const NativePath& temp_path, const NativePat
   NativePath ours_path = temp_path;
   if (fs.CanExchange()) {
     if (const auto exchanged =
-            Exchange(fs, ours_path, target, content, read_identity, read_hash, random, why)) {
+            Exchange(fs, ours_path, target, content, read_identity, hashes, random, why)) {
       return *exchanged;
     }
   }
-  Replacement replacement(fs, ours_path, target, read_identity, read_hash, random);
+  Replacement replacement(fs, ours_path, target, read_identity, hashes.read, random);
   const Replaced replaced = replacement.Run(why);
   others = others || replacement.waited();
   switch (replaced) {
@@ -603,9 +603,11 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
   if (edited == EditResult::kFailed) {
     return StepOutcome::kFailed;
   }
-  // An edit that leaves the content as it was writes nothing.
+  // What was read and what is written, hashed once each (a big file's hash costs). An edit that
+  // leaves the content as it was writes nothing.
+  const KeptHashes hashes{read_hash, edited == EditResult::kChanged ? ContentHash(content) : 0};
   if (edited == EditResult::kChanged && read_identity.exists &&
-      content.size() == read_identity.size && ContentHash(content) == read_hash) {
+      content.size() == read_identity.size && hashes.written == read_hash) {
     edited = EditResult::kUnchanged;
   }
   NativePath temp_path;
@@ -637,7 +639,7 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
   }
   if (!temp_path.empty()) {
     const StepOutcome installed =
-        Install(fs, temp_path, target, content, read_identity, read_hash, random, why, others);
+        Install(fs, temp_path, target, content, read_identity, hashes, random, why, others);
     if (installed != StepOutcome::kDone) {
       return installed;
     }
