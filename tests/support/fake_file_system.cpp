@@ -235,6 +235,10 @@ void FakeFileSystem::Put(const std::string& path, const std::string& content, bo
     return;
   }
   Inode& inode = inodes_[id];
+  if (choices_.windows && inode.writers > 0) {
+    ++refused_puts_;
+    return;
+  }
   inode.data = inode.durable = content;
   if (!keep_time) {
     Touch(inode);
@@ -330,7 +334,7 @@ std::vector<FakeFileSystem> FakeFileSystem::StatesAfterPowerLoss() const {
       }
     }
     for (auto& [id, inode] : base.inodes_) {
-      inode.refusals = 0;
+      inode.refusals = inode.writers = 0;
     }
     // Every linked file's possible contents, one disk for each combination.
     std::vector<FakeFileSystem> disks = {base};
@@ -412,15 +416,21 @@ store::FileHandle FakeFileSystem::OpenForWriting(const NativePath& path, SystemE
     return store::FileHandle();
   }
   if (inodes_[id].refusals > 0 && inodes_[id].sharing != Sharing::kReadingAndWriting) {
+    --inodes_[id].refusals;
     error = kInUse;
     return store::FileHandle();
   }
   error = 0;
-  open_[next_handle_] = Open{id, 0};
+  open_[next_handle_] = Open{id, 0, true};
+  ++inodes_[id].writers;
   return store::FileHandle(next_handle_++, this);
 }
 
 bool FakeFileSystem::CloseNative(std::intptr_t native) {
+  const auto found = open_.find(native);
+  if (found != open_.end() && found->second.writing) {
+    --inodes_[found->second.inode].writers;
+  }
   open_.erase(native);
   return true;
 }

@@ -64,7 +64,9 @@ class FakeFileSystem final : public store::FileSystem {
 
   // What other programs do, between the steps: no step counted, nothing left unflushed.
   void MakeFolder(const std::string& folder);
-  // Over the file, in place; `keep_time`: within FAT's two-second grain of write times.
+  // Over the file, in place; `keep_time`: within FAT's two-second grain of write times. Refused
+  // (and counted) while a writer of ours holds the file open for writing on Windows, which shares
+  // only reading.
   void Put(const std::string& path, const std::string& content, bool keep_time = false);
   void Replace(const std::string& path, const std::string& content);  // a new file renamed over
   void Remove(const std::string& path);
@@ -88,6 +90,7 @@ class FakeFileSystem final : public store::FileSystem {
   std::function<void()> on_lock_wait;
 
   int steps() const { return steps_; }
+  int refused_puts() const { return refused_puts_; }
   // The power goes after `steps` more steps: every later one fails, and changes nothing.
   void CutAfter(int steps) { cut_at_ = steps_ + steps; }
   // Each disk that a power loss now can leave, rebooted: flushed, unlocked, nothing held open.
@@ -140,6 +143,7 @@ class FakeFileSystem final : public store::FileSystem {
     Sharing sharing = Sharing::kReadingAndWriting;
     std::int64_t write_time = 0;
     std::int64_t change_time = 0;
+    int writers = 0;  // handles of ours open for writing
   };
   // A change to a folder's entries, kept until the folder is flushed.
   struct Op {
@@ -157,6 +161,7 @@ class FakeFileSystem final : public store::FileSystem {
   struct Open {
     int inode = 0;
     std::size_t position = 0;
+    bool writing = false;
   };
 
   bool Step(FakeStep step, const store::NativePath& path,
@@ -179,6 +184,7 @@ class FakeFileSystem final : public store::FileSystem {
   int steps_ = 0;
   int cut_at_ = -1;
   bool dead_ = false;
+  int refused_puts_ = 0;
 };
 
 // Sectors of a file's unflushed bytes that a power loss keeps or loses apart.

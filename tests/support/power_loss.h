@@ -18,11 +18,12 @@ struct WritePath {
   bool unchanged = false;  // it already holds what is asked
   bool may_tear = false;   // the in-place fallback, which a crash can tear
   bool held_open = false;  // another program holds it open, sharing it for writing
+  bool journal = false;    // written in place with a journal (Windows), mended by the next write
 };
 
-// The store's write paths: Linux exchange, the Windows replace, no exchange, the in-place
-// fallback (a folder that refuses new files; a file held open on Windows), a new file on each
-// system, UTF-16, a file already as asked.
+// The store's write paths: Linux exchange, Windows in place with a journal (also while another
+// program holds the file open), no exchange, the in-place fallback of a folder that refuses new
+// files, a new file on each system, UTF-16, a file already as asked.
 std::vector<WritePath> WritePaths();
 
 struct PowerLossReport {

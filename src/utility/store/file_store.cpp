@@ -42,6 +42,9 @@ constexpr std::int64_t kRecentWriteMs = 1000;
 // removed once it is shown to hold nothing the file lacks.
 constexpr std::string_view kTemporaryTag = ".vctmp-";
 constexpr std::string_view kKeptTag = ".vckept-";
+// A journal: what a write in place read and what it writes, one after the other, flushed before
+// the file is touched, so that the next write can roll back one a crash cut short.
+constexpr std::string_view kJournalTag = ".vcjournal-";
 constexpr std::size_t kUniqueLength = 6;
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 constexpr std::string_view kLetters =
@@ -179,22 +182,62 @@ std::optional<std::uint64_t> HashAt(FileSystem& fs, const NativePath& path) {
   return ContentHash(content);
 }
 
-// The profile functions' way, for a file another program holds open or a folder that refuses
-// new files: the content goes over the file itself. Not atomic (a crash halfway leaves a torn
-// file), so only the fallback.
-StepOutcome WriteInPlace(FileSystem& fs, const NativePath& target, const std::string& content,
-                         const FileIdentity& read_identity, WriteFailure& why) {
+// Whether the open file holds `expected`, byte for byte, read from its start.
+bool HoldsExactly(FileSystem& fs, const FileHandle& file, std::string_view expected) {
+  char buffer[64 * 1024];
   SystemError error = 0;
-  const FileHandle file = fs.OpenForWriting(target, error);
-  if (!file.valid()) {
-    why = FailureOf(fs, error);
-    return KindOf(fs, error) == ErrorKind::kMissing ? StepOutcome::kRaced : StepOutcome::kFailed;
+  std::size_t at = 0;
+  for (std::int64_t n; (n = fs.ReadSome(file, buffer, sizeof buffer, error)) > 0;
+       at += static_cast<std::size_t>(n)) {
+    if (expected.substr(at, static_cast<std::size_t>(n)) != std::string_view(buffer, static_cast<std::size_t>(n))) {
+      return false;
+    }
   }
+  return error == 0 && at == expected.size();
+}
+
+// The file opened to be written alone: with a handle that lets others read but not write
+// (Windows), once it shows to hold still what was read. The look compares the identity and,
+// when `read_content` is given, the content as well, since a write time of FAT's two-second
+// grain does not show a write that kept the size. Invalid otherwise, with `outcome` telling why.
+FileHandle HoldUnchanged(FileSystem& fs, const NativePath& target, const FileIdentity& read_identity,
+                         const std::string* read_content, FileIdentity& now, StepOutcome& outcome,
+                         WriteFailure& why, bool* waited) {
+  SystemError error = 0;
+  FileHandle file;
+  for (int attempt = 1; !(file = fs.OpenForWriting(target, error)).valid(); ++attempt) {
+    if (!WaitForHolder(fs, error, attempt)) {
+      why = FailureOf(fs, error);
+      outcome = KindOf(fs, error) == ErrorKind::kMissing ? StepOutcome::kRaced : StepOutcome::kFailed;
+      return file;
+    }
+    if (waited != nullptr) {
+      *waited = true;
+    }
+  }
+  if (!fs.IdentityOf(file, now) || !SameFile(read_identity, now) ||
+      (read_content != nullptr && !HoldsExactly(fs, file, *read_content))) {
+    outcome = StepOutcome::kRaced;
+    return FileHandle();
+  }
+  outcome = StepOutcome::kDone;
+  return file;
+}
+
+// The profile functions' way: the content goes over the file itself, held from the last look to
+// the flush, so that a write of someone else's in that time is refused rather than undone. Not
+// atomic: without a journal (see WriteAlone) a crash halfway leaves a torn file.
+StepOutcome WriteInPlace(FileSystem& fs, const NativePath& target, const std::string& content,
+                         const FileIdentity& read_identity, WriteFailure& why,
+                         const std::string* read_content = nullptr) {
   FileIdentity now;
-  if (!fs.IdentityOf(file, now) || !SameFile(read_identity, now)) {
-    return StepOutcome::kRaced;
+  StepOutcome outcome = StepOutcome::kFailed;
+  const FileHandle file =
+      HoldUnchanged(fs, target, read_identity, read_content, now, outcome, why, nullptr);
+  if (!file.valid()) {
+    return outcome;
   }
-  error = fs.Overwrite(file, content, now);
+  const SystemError error = fs.Overwrite(file, content, now);
   why = FailureOf(fs, error);
   return error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
 }
@@ -547,6 +590,10 @@ bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& targe
       lock.RemoveBeside(target, candidate);
       continue;
     }
+    if (JournalFileHashes(name, candidate)) {
+      kept = true;  // settled only before a write reads the file (RecoverBeside)
+      continue;
+    }
     const std::optional<KeptHashes> hashes = KeptFileHashes(name, candidate);
     if (!hashes) {
       continue;
@@ -568,6 +615,139 @@ bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& targe
     }
   }
   return kept;
+}
+
+// A journal's two parts, what its writer read and what it wrote, told apart by the hashes its
+// name vouches for; nothing when they do not match (a journal cut short by a crash).
+std::optional<std::pair<std::string_view, std::string_view>> SplitJournal(
+    std::string_view journal, const KeptHashes& hashes) {
+  std::uint64_t prefix = ContentHash({});
+  for (std::size_t at = 0;; ++at) {
+    if (prefix == hashes.read && ContentHash(journal.substr(at)) == hashes.written) {
+      return std::pair(journal.substr(0, at), journal.substr(at));
+    }
+    if (at == journal.size()) {
+      return std::nullopt;
+    }
+    prefix = ContentHash(journal.substr(at, 1), prefix);
+  }
+}
+
+// Whether `now` is what a write of `written` over `read`, in place, may leave when cut short:
+// each byte one of theirs at that place (or a zero where the file grew), the length of either.
+bool PartlyWritten(std::string_view now, std::string_view read, std::string_view written) {
+  if (now.size() != read.size() && now.size() != written.size()) {
+    return false;
+  }
+  const auto at = [](std::string_view text, std::size_t i) {
+    return i < text.size() ? text[i] : '\0';
+  };
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    if (now[i] != at(read, i) && now[i] != at(written, i)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A journal left beside the file: its write was cut short. Settled when the file holds what that
+// write read or wrote, or when the journal itself is incomplete, and rolled back when it holds a mix of the two (a crash halfway); true
+// when it is gone. Otherwise someone wrote the file since, from what they found there, and the
+// journal stays as a kept copy: the store cannot tell which of the two is right.
+bool SettleJournal(FileSystem& fs, const NativePath& target, const NativePath& path,
+                   const KeptHashes& hashes) {
+  std::string journal;
+  std::string now;
+  FileIdentity journal_identity;
+  FileIdentity now_identity;
+  SystemError error = 0;
+  if (ReadStable(fs, path, false, journal, journal_identity, error) != ReadResult::kOk ||
+      ReadStable(fs, target, false, now, now_identity, error) != ReadResult::kOk) {
+    return false;
+  }
+  // One that does not hold what its name vouches for was cut short before it was flushed, and
+  // so before its writer touched the file.
+  const auto parts = SplitJournal(journal, hashes);
+  if (!parts) {
+    fs.RemoveFile(path);
+    return true;
+  }
+  const auto [read, written] = *parts;
+  WriteFailure why = WriteFailure::kNone;
+  const bool settled =
+      now == read || now == written ||
+      (PartlyWritten(now, read, written) &&
+       WriteInPlace(fs, target, std::string(read), now_identity, why, &now) == StepOutcome::kDone);
+  if (settled) {
+    fs.RemoveFile(path);
+  }
+  return settled;
+}
+
+// Settles the journals that writes cut short left beside the file, under the lock, before it is
+// read; those that stay are reported as kept copies (SweepBeside).
+void RecoverBeside(FileSystem& fs, const WriterLock& lock, const NativePath& target) {
+  const std::size_t name_start = NameStart(target);
+  const NativePath name = target.substr(name_start);
+  FileIdentity file;
+  fs.IdentityAt(target, file);
+  for (const NativePath& candidate : lock.RemovableFiles(target, Native(".") + name, file)) {
+    if (const std::optional<KeptHashes> hashes = JournalFileHashes(name, candidate)) {
+      SettleJournal(fs, target, target.substr(0, name_start) + candidate, *hashes);
+    }
+  }
+}
+
+// Where no exchange is to be had (Windows): the file is written in place, as the profile
+// functions write it, never renamed over while it exists, so that a write of the driver's in
+// the instant before ours is found by the last look, and one during ours is refused, not undone.
+// The journal beside it, written and flushed first, holds the old content and the new: a crash
+// halfway is rolled back by the next write. Where the folder refuses new files there is no
+// journal, as with the profile functions.
+StepOutcome WriteAlone(FileSystem& fs, const NativePath& target, const std::string& read_content,
+                       const std::string& content, const FileIdentity& read_identity,
+                       const KeptHashes& hashes, std::mt19937& random, WriteFailure& why,
+                       bool& others) {
+  NativePath journal;
+  SystemError error =
+      WriteBeside(fs, target, read_content + content, read_identity, random, journal);
+  if (error == 0) {
+    // Renamed to its name with the rename's write-through, which makes its entry in the folder
+    // last as well: only a journal on disk may come before a change to the file.
+    const NativePath temp = std::move(journal);
+    const std::size_t name_start = NameStart(target);
+    journal = target.substr(0, name_start) +
+              JournalFileName(target.substr(name_start), hashes, random);
+    error = fs.Rename(temp, journal, RenameMode::kNoReplace);
+    if (error != 0) {
+      fs.RemoveFile(temp);
+      why = FailureOf(fs, error);
+      return StepOutcome::kFailed;
+    }
+  } else if (!IsRefused(fs, error)) {
+    why = FailureOf(fs, error);
+    return StepOutcome::kFailed;
+  }
+  FileIdentity now;
+  StepOutcome outcome = StepOutcome::kFailed;
+  FileHandle file =
+      HoldUnchanged(fs, target, read_identity, &read_content, now, outcome, why, &others);
+  bool halfway = false;
+  if (file.valid()) {
+    error = fs.Overwrite(file, content, now);
+    why = FailureOf(fs, error);
+    outcome = error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
+    halfway = error != 0;
+    file.Close();
+  }
+  // A write that failed halfway may have left the file in need of its journal; any other is done
+  // with it.
+  if (halfway && !journal.empty()) {
+    SettleJournal(fs, target, journal, hashes);
+  } else if (!journal.empty()) {
+    fs.RemoveFile(journal);
+  }
+  return outcome;
 }
 
 // Whether the file had been written shortly before our write replaced it: a writer is at work.
@@ -599,6 +779,9 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
   }
   why = WriteFailure::kOther;
   const std::uint64_t read_hash = ContentHash(content);
+  // Written in place where no exchange is to be had: what was read goes into the journal.
+  const bool alone = !fs.CanExchange() && read_identity.exists;
+  const std::string read_content = alone ? content : std::string();
   edited = edit(content);
   if (edited == EditResult::kFailed) {
     return StepOutcome::kFailed;
@@ -616,6 +799,16 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
     if (!fs.MayReplace(target, read_identity)) {
       why = WriteFailure::kNoPermission;
       return StepOutcome::kFailed;
+    }
+    if (alone) {
+      const StepOutcome written = WriteAlone(fs, target, read_content, content, read_identity,
+                                             hashes, random, why, others);
+      if (written != StepOutcome::kDone) {
+        return written;
+      }
+      others = others || WrittenShortlyBefore(fs, target, read_identity);
+      kept = lock.held() && SweepBeside(fs, lock, target, read_identity, true);
+      return StepOutcome::kDone;
     }
     const SystemError error = WriteBeside(fs, target, content, read_identity, random, temp_path);
     // A folder that refuses new files, around a file that may be written: as the driver writes it.
@@ -725,17 +918,18 @@ bool IsTemporaryFileName(std::basic_string_view<NativeChar> file_name,
   return IsNameWithTag(file_name, kTemporaryTag, candidate);
 }
 
-std::uint64_t ContentHash(std::string_view content) {
-  std::uint64_t hash = 0xcbf29ce484222325;  // FNV-1a
+std::uint64_t ContentHash(std::string_view content, std::uint64_t hash) {
   for (const char c : content) {
     hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3;
   }
   return hash;
 }
 
-NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes,
-                        std::mt19937& random) {
-  NativePath name = NameWithTag(file_name, kKeptTag, random);
+namespace {
+
+NativePath NameWithHashes(const NativePath& file_name, std::string_view tag,
+                          const KeptHashes& hashes, std::mt19937& random) {
+  NativePath name = NameWithTag(file_name, tag, random);
   for (const std::uint64_t hash : {hashes.read, hashes.written}) {
     name += static_cast<NativeChar>('-');
     for (int shift = 60; shift >= 0; shift -= 4) {
@@ -745,12 +939,13 @@ NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes,
   return name;
 }
 
-std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
-                                         std::basic_string_view<NativeChar> candidate) {
-  const std::size_t head = 1 + file_name.size() + kKeptTag.size() + kUniqueLength;
+std::optional<KeptHashes> HashesInName(std::basic_string_view<NativeChar> file_name,
+                                       std::string_view tag,
+                                       std::basic_string_view<NativeChar> candidate) {
+  const std::size_t head = 1 + file_name.size() + tag.size() + kUniqueLength;
   constexpr std::size_t kHashLength = 1 + 16;
   if (candidate.size() != head + 2 * kHashLength ||
-      !IsNameWithTag(file_name, kKeptTag, candidate.substr(0, head))) {
+      !IsNameWithTag(file_name, tag, candidate.substr(0, head))) {
     return std::nullopt;
   }
   std::uint64_t values[2] = {0, 0};
@@ -769,6 +964,28 @@ std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file
     }
   }
   return KeptHashes{values[0], values[1]};
+}
+
+}  // namespace
+
+NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes,
+                        std::mt19937& random) {
+  return NameWithHashes(file_name, kKeptTag, hashes, random);
+}
+
+std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
+                                         std::basic_string_view<NativeChar> candidate) {
+  return HashesInName(file_name, kKeptTag, candidate);
+}
+
+NativePath JournalFileName(const NativePath& file_name, const KeptHashes& hashes,
+                           std::mt19937& random) {
+  return NameWithHashes(file_name, kJournalTag, hashes, random);
+}
+
+std::optional<KeptHashes> JournalFileHashes(std::basic_string_view<NativeChar> file_name,
+                                            std::basic_string_view<NativeChar> candidate) {
+  return HashesInName(file_name, kJournalTag, candidate);
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content, FileSystem& fs) {
@@ -792,6 +1009,10 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
   std::mt19937 random = SeededRandom();
   WriteFailure why = WriteFailure::kKeptChanging;
   bool kept = false;
+  // Where writes go in place, one a crash cut short is rolled back before the file is read.
+  if (!fs.CanExchange() && lock->held()) {
+    RecoverBeside(fs, *lock, target);
+  }
   // Whether another writer showed itself during this write: then the write is confirmed.
   bool others = false;
   EditResult edited = EditResult::kUnchanged;
