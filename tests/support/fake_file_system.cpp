@@ -324,6 +324,7 @@ std::vector<FakeFileSystem> FakeFileSystem::StatesAfterPowerLoss() const {
     base.steps_ = 0;
     base.cut_at_ = -1;
     base.dead_ = false;
+    base.booted_ms_ = ++base.clock_ * 1000;
     std::vector<int> linked;
     for (auto& [name, folder] : base.folders_) {
       folder.entries = folder.durable = layout.at(name);

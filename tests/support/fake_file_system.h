@@ -130,6 +130,7 @@ class FakeFileSystem final : public store::FileSystem {
   }
   store::SystemError LinkBeside(const store::NativePath& target,
                                 const store::NativePath& link) override;
+  std::int64_t BootedAtMs() override { return booted_ms_; }
   void Pause(std::chrono::milliseconds) override { Step(FakeStep::kWait, {}); }
   std::unique_ptr<store::WriterLock> LockFor(const store::NativePath& target) override;
 
@@ -185,6 +186,7 @@ class FakeFileSystem final : public store::FileSystem {
   int cut_at_ = -1;
   bool dead_ = false;
   int refused_puts_ = 0;
+  std::int64_t booted_ms_ = 0;  // in written_ms's clock
 };
 
 // Sectors of a file's unflushed bytes that a power loss keeps or loses apart.

@@ -353,6 +353,13 @@ FakeFileSystem::Choices WindowsChoices() {
   return choices;
 }
 
+// Linux over a file system that cannot exchange two files: the file is renamed over.
+FakeFileSystem::Choices NoExchange() {
+  FakeFileSystem::Choices choices;
+  choices.exchange = false;
+  return choices;
+}
+
 // Runs `act` before the `nth` step of kind `step` (counting from 1).
 void Before(FakeFileSystem& fs, FakeStep step, int nth, std::function<void(int)> act) {
   fs.before = [step, nth, act, seen = 0](const FakeCall& call) mutable {
@@ -474,40 +481,50 @@ TEST(FileStoreTest, FileInUseIsWaitedForThenWrittenInPlaceOrLeft) {
   }
 }
 
-// Windows: the driver writes the file in place, without our lock, while a replacement of ours is
-// under way. Its write is edited, not undone: a rename waits for a holder and looks again, and
-// the file we rename over keeps a second name through the rename, to be looked at. Should another
-// program hold ours open when theirs would go back, their content goes over ours in place. Where
-// there are no hard links the last look compares the content, which shows a write that kept the
-// size and the time (FAT); only a write in the instant after it is still undone there. A write
-// that met the driver is confirmed a moment later, and made again if the driver's write, from what
-// it read before, undid it.
+// The driver writes the file in place, without our lock, while a write of ours is under way. On
+// Windows ours goes in place too: a write of the driver's before ours holds the file is found by
+// the last look, which compares the content (a write that kept FAT's size and time shows too),
+// and one while ours holds it is refused, so that the driver is told; none is undone. Where the
+// file is renamed over (no exchange to be had) the file we rename over keeps a second name
+// through the rename, to be looked at, and theirs goes back, in place should another program
+// hold ours open; without hard links only a write in the instant after the last look is still
+// undone there. A write that met the driver is confirmed a moment later, and made again if the
+// driver's write, from what it read before, undid it.
 TEST(FileStoreTest, DriverWriteDuringAReplacementIsEditedNotUndone) {
   const struct {
     const char* when;
+    bool windows;
     bool hard_links;
     int holder;     // refusals of a program that holds the board, sharing reading
-    FakeStep step;  // the driver writes before the nth of these
-    int nth;
+    FakeStep step;  // the driver writes before the nth of these (no exchange: the first
+    int nth;        // two renames are the exchange's that fails)
     bool same_time;
     bool ours_held_open;
     int calls;
     const char* content;
+    int refused = 0;  // of the driver's writes
   } cases[] = {
-      {"while a holder is waited for", false, 1, FakeStep::kWait, 1, false, false, 3,
+      {"while a holder is waited for", true, true, 1, FakeStep::kWait, 1, false, false, 3,
        "driver\nours\n"},
-      {"just before the rename", true, 0, FakeStep::kRename, 1, false, false, 3, "driver\nours\n"},
-      {"just before, ours then held open", true, 0, FakeStep::kRename, 1, false, true, 3,
+      {"before the journal is in place", true, true, 0, FakeStep::kRename, 1, false, false, 3,
        "driver\nours\n"},
-      {"before the last look, without links, same size and time", false, 0, FakeStep::kCreate, 1,
-       true, false, 3, "drv\nours\n"},
-      {"just before, without hard links", false, 0, FakeStep::kRename, 1, false, false, 1,
+      {"before the last look, same size and time", true, false, 0, FakeStep::kCreate, 1, true,
+       false, 3, "drv\nours\n"},
+      {"while ours is written", true, true, 0, FakeStep::kWrite, 2, false, false, 1,
+       "old\nours\n", 1},
+      {"after ours, from what it read before", true, true, 1, FakeStep::kWait, 2, false, false, 3,
+       "driver\nours\n"},
+      {"just before the rename", false, true, 0, FakeStep::kRename, 3, false, false, 3,
+       "driver\nours\n"},
+      {"just before, ours then held open", false, true, 0, FakeStep::kRename, 3, false, true, 3,
+       "driver\nours\n"},
+      {"just before, without hard links", false, false, 0, FakeStep::kRename, 3, false, false, 1,
        "old\nours\n"},
-      {"after ours, from what it read before", true, 1, FakeStep::kWait, 2, false, false, 3,
-       "driver\nours\n"},
   };
   for (const auto& c : cases) {
     FakeFileSystem::Choices choices = WindowsChoices();
+    choices.windows = c.windows;
+    choices.exchange = false;
     choices.hard_links = c.hard_links;
     FakeFileSystem fs = FakeDisk(choices);
     fs.SetInUse(kFakeBoard, c.holder, test::Sharing::kReading);
@@ -522,6 +539,7 @@ TEST(FileStoreTest, DriverWriteDuringAReplacementIsEditedNotUndone) {
     ASSERT_TRUE(test::AppendOver(fs, kFakeBoard, "ours\n", &calls)) << c.when;
     EXPECT_EQ(calls, c.calls) << c.when;
     EXPECT_EQ(fs.Content(kFakeBoard), c.content) << c.when;
+    EXPECT_EQ(fs.refused_puts(), c.refused) << c.when;
     EXPECT_EQ(fs.List("/data"), "VENTREL_DLL.INI") << c.when;
   }
 }
@@ -550,54 +568,66 @@ bool IsKept(const FakeCall& call) {
   return call.path.find(store::NativePath(tag.begin(), tag.end())) != store::NativePath::npos;
 }
 
+// The journal of a write in place that was cut short, as its writer left it beside the board.
+void PutJournal(FakeFileSystem& fs, const std::string& read, const std::string& written) {
+  std::mt19937 random(1);
+  const store::NativePath name = store::JournalFileName(
+      fs.NativeFromPath("VENTREL_DLL.INI"),
+      {store::ContentHash(read), store::ContentHash(written)}, random);
+  fs.Put("/data/" + std::string(name.begin(), name.end()), read + written);
+}
+
 // A file the replacement displaced that may be the driver's is never removed: where theirs
 // cannot go back, where ours changed while it went back, or where the store could not look at
 // it, it stays under a kept name and the write says so, and so does the next one. A copy that
 // holds what its writer read goes at the next write, and so does the link of a writer killed
-// before its rename, once a write has read that file and replaced it.
+// before its rename, once a write has read that file and replaced it. A journal over a file
+// that someone wrote since goes after a kill (they found a whole file); after a power loss they
+// may have found it torn, and what the journal's writer read stays as a kept copy.
 TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
   const struct {
     const char* what;
-    bool windows;
+    FakeFileSystem::Choices choices;
     std::function<void(FakeFileSystem&)> arrange;
     WriteFailure failure;
     const char* kept;  // after the first write
     bool still_kept;   // after the next one
   } cases[] = {
-      {"theirs cannot go back", true,
+      {"theirs cannot go back", NoExchange(),
        [](FakeFileSystem& fs) {
-         Before(fs, FakeStep::kRename, 1, [&fs](int seen) {
-           if (seen == 1) {
+         Before(fs, FakeStep::kRename, 3, [&fs](int seen) {
+           if (seen == 3) {
              fs.Put(kFakeBoard, "driver\n");
-           } else if (seen == 2) {
+           } else if (seen == 4) {
              fs.SetInUse(kFakeBoard, 1000, test::Sharing::kReading);
            }
          });
        },
        WriteFailure::kHeldOpen, "driver\n", true},
-      {"ours written while theirs went back", true,
+      {"ours written while theirs went back", NoExchange(),
        [](FakeFileSystem& fs) {
          fs.before = [&fs, renames = 0, looks = 0](const FakeCall& call) mutable {
            renames += call.step == FakeStep::kRename;
-           if (call.step == FakeStep::kRename && renames == 1) {
+           if (call.step == FakeStep::kRename && renames == 3) {
              fs.Put(kFakeBoard, "driver\n");
-           } else if (renames == 1 && call.step == FakeStep::kIdentity && IsBoard(call) &&
+           } else if (renames == 3 && call.step == FakeStep::kIdentity && IsBoard(call) &&
                       ++looks == 1) {
              fs.Put(kFakeBoard, "driver2\n");
            }
          };
        },
        WriteFailure::kNone, "driver\n", true},
-      {"no look at what the rename displaced", true,
+      {"no look at what the rename displaced", NoExchange(),
        [](FakeFileSystem& fs) {
          fs.fails = [renamed = false](const FakeCall& call) mutable {
-           renamed = renamed || call.step == FakeStep::kRename;
+           renamed = renamed ||
+                     (call.step == FakeStep::kRename && call.mode == store::RenameMode::kReplace);
            return renamed && IsKept(call) &&
                   (call.step == FakeStep::kIdentity || call.step == FakeStep::kOpen);
          };
        },
        WriteFailure::kOther, "old\n", false},
-      {"no look at what the exchange brought out", false,
+      {"no look at what the exchange brought out", FakeFileSystem::Choices{},
        [](FakeFileSystem& fs) {
          fs.fails = [exchanged = false](const FakeCall& call) mutable {
            exchanged = exchanged || call.mode == store::RenameMode::kExchange;
@@ -606,7 +636,7 @@ TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
          };
        },
        WriteFailure::kOther, "old\n", false},
-      {"a link whose writer was killed before its rename", true,
+      {"a link whose writer was killed before its rename", NoExchange(),
        [](FakeFileSystem& fs) {
          std::mt19937 random(1);
          const store::NativePath board = fs.NativeFromPath(kFakeBoard);
@@ -618,9 +648,22 @@ TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
          ASSERT_EQ(fs.LinkBeside(board, link), 0U);
        },
        WriteFailure::kNone, "", false},
+      {"a journal over a file written since a power loss", WindowsChoices(),
+       [](FakeFileSystem& fs) {
+         PutJournal(fs, "old\n", "old\nearlier\n");
+         fs.Put(kFakeBoard, "driver\n");
+         fs = std::move(fs.StatesAfterPowerLoss().front());
+       },
+       WriteFailure::kNone, "old\n", true},
+      {"a journal over a file written since a kill", WindowsChoices(),
+       [](FakeFileSystem& fs) {
+         PutJournal(fs, "old\n", "old\nearlier\n");
+         fs.Put(kFakeBoard, "driver\n");
+       },
+       WriteFailure::kNone, "", false},
   };
   for (const auto& c : cases) {
-    FakeFileSystem fs = FakeDisk(c.windows ? WindowsChoices() : FakeFileSystem::Choices{});
+    FakeFileSystem fs = FakeDisk(c.choices);
     c.arrange(fs);
     const WriteResult first = test::AppendOver(fs, kFakeBoard, "ours\n");
     EXPECT_EQ(first.failure, c.failure) << c.what;
@@ -638,16 +681,17 @@ TEST(FileStoreTest, WhatMayBeSomeoneElsesIsKeptAndReported) {
   }
 }
 
-// Power lost at any step of a replacement during which the driver wrote: after the reboot and
-// the next write, the driver's write is in the board or in a kept copy, never gone.
+// Power lost at any step of a write during which the driver wrote: after the reboot and the
+// next write, the driver's write is in the board or in a kept copy, never gone.
 TEST(FileStoreTest, PowerLossDuringAPutBackLosesNothingOfTheirs) {
   for (const bool windows : {true, false}) {
-    // The driver writes just before the board is renamed over or exchanged.
+    // The driver writes just before the board is exchanged, or before the journal of the write
+    // in place is renamed beside it.
     const auto run = [windows](int cut, bool& wrote) {
       FakeFileSystem fs = FakeDisk(windows ? WindowsChoices() : FakeFileSystem::Choices{});
-      fs.before = [&fs, &wrote](const FakeCall& call) {
+      fs.before = [&fs, &wrote, windows](const FakeCall& call) {
         if (!wrote && call.step == FakeStep::kRename &&
-            call.mode != store::RenameMode::kNoReplace) {
+            (windows || call.mode != store::RenameMode::kNoReplace)) {
           wrote = true;
           fs.Put(kFakeBoard, "driver\n");
         }

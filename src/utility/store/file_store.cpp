@@ -650,12 +650,30 @@ bool PartlyWritten(std::string_view now, std::string_view read, std::string_view
   return true;
 }
 
-// A journal left beside the file: its write was cut short. Settled when the file holds what that
-// write read or wrote, or when the journal itself is incomplete, and rolled back when it holds a mix of the two (a crash halfway); true
-// when it is gone. Otherwise someone wrote the file since, from what they found there, and the
-// journal stays as a kept copy: the store cannot tell which of the two is right.
+// What the store keeps of a file that may be someone else's: a copy under a kept name whose
+// hashes vouch for `written` alone (never for `content`), so that no sweep takes it.
+bool KeepCopy(FileSystem& fs, const NativePath& target, const std::string& content,
+              const FileIdentity& original, std::uint64_t written, std::mt19937& random) {
+  NativePath temp;
+  if (WriteBeside(fs, target, content, original, random, temp) != 0) {
+    return false;
+  }
+  if (fs.Rename(temp, KeptNameBeside(target, {written, written}, random), RenameMode::kNoReplace) !=
+      0) {
+    fs.RemoveFile(temp);
+    return false;
+  }
+  return true;
+}
+
+// A journal left beside the file: its write was cut short. It goes when the file holds what that
+// write read or wrote, or when the journal itself is incomplete, and the write is rolled back
+// when the file holds a mix of the two (a crash halfway). A file that someone wrote since, from
+// what they found there, stays as it is: after a kill they found a whole file, since nothing but
+// a power loss tears one; after a power loss they may have found it torn, and what the cut-short
+// write read stays beside the file as a kept copy. True when the journal is gone.
 bool SettleJournal(FileSystem& fs, const NativePath& target, const NativePath& path,
-                   const KeptHashes& hashes) {
+                   const KeptHashes& hashes, std::mt19937& random) {
   std::string journal;
   std::string now;
   FileIdentity journal_identity;
@@ -668,16 +686,15 @@ bool SettleJournal(FileSystem& fs, const NativePath& target, const NativePath& p
   // One that does not hold what its name vouches for was cut short before it was flushed, and
   // so before its writer touched the file.
   const auto parts = SplitJournal(journal, hashes);
-  if (!parts) {
-    fs.RemoveFile(path);
-    return true;
-  }
-  const auto [read, written] = *parts;
   WriteFailure why = WriteFailure::kNone;
   const bool settled =
-      now == read || now == written ||
-      (PartlyWritten(now, read, written) &&
-       WriteInPlace(fs, target, std::string(read), now_identity, why, &now) == StepOutcome::kDone);
+      !parts || now == parts->first || now == parts->second ||
+      (PartlyWritten(now, parts->first, parts->second)
+           ? WriteInPlace(fs, target, std::string(parts->first), now_identity, why, &now) ==
+                 StepOutcome::kDone
+           : journal_identity.written_ms >= fs.BootedAtMs() ||
+                 KeepCopy(fs, target, std::string(parts->first), now_identity, hashes.written,
+                          random));
   if (settled) {
     fs.RemoveFile(path);
   }
@@ -686,14 +703,15 @@ bool SettleJournal(FileSystem& fs, const NativePath& target, const NativePath& p
 
 // Settles the journals that writes cut short left beside the file, under the lock, before it is
 // read; those that stay are reported as kept copies (SweepBeside).
-void RecoverBeside(FileSystem& fs, const WriterLock& lock, const NativePath& target) {
+void RecoverBeside(FileSystem& fs, const WriterLock& lock, const NativePath& target,
+                   std::mt19937& random) {
   const std::size_t name_start = NameStart(target);
   const NativePath name = target.substr(name_start);
   FileIdentity file;
   fs.IdentityAt(target, file);
   for (const NativePath& candidate : lock.RemovableFiles(target, Native(".") + name, file)) {
     if (const std::optional<KeptHashes> hashes = JournalFileHashes(name, candidate)) {
-      SettleJournal(fs, target, target.substr(0, name_start) + candidate, *hashes);
+      SettleJournal(fs, target, target.substr(0, name_start) + candidate, *hashes, random);
     }
   }
 }
@@ -743,7 +761,7 @@ StepOutcome WriteAlone(FileSystem& fs, const NativePath& target, const std::stri
   // A write that failed halfway may have left the file in need of its journal; any other is done
   // with it.
   if (halfway && !journal.empty()) {
-    SettleJournal(fs, target, journal, hashes);
+    SettleJournal(fs, target, journal, hashes, random);
   } else if (!journal.empty()) {
     fs.RemoveFile(journal);
   }
@@ -1011,7 +1029,7 @@ WriteResult UpdateWholeFile(const std::string& path, const FileEdit& edit,
   bool kept = false;
   // Where writes go in place, one a crash cut short is rolled back before the file is read.
   if (!fs.CanExchange() && lock->held()) {
-    RecoverBeside(fs, *lock, target);
+    RecoverBeside(fs, *lock, target, random);
   }
   // Whether another writer showed itself during this write: then the write is confirmed.
   bool others = false;

@@ -143,6 +143,8 @@ class FileSystem {
   // a link (Linux).
   virtual FileHandle OpenForReading(const NativePath& path, bool follow_link,
                                     SystemError& error) = 0;
+  // Opens an existing file to be written in place; on Windows others may go on reading it, but no
+  // one else may write it, rename it or remove it while it is open.
   virtual FileHandle OpenForWriting(const NativePath& path, SystemError& error) = 0;
   // What FileHandle::Close does for a handle of this file system's.
   virtual bool CloseNative(std::intptr_t native) = 0;
@@ -192,6 +194,10 @@ class FileSystem {
   // program holds the file without sharing its deletion; any other failure where the file
   // system has no hard links (FAT, many network shares).
   virtual SystemError LinkBeside(const NativePath& target, const NativePath& link) = 0;
+
+  // When the system last started, in the clock of FileIdentity::written_ms: a journal older than
+  // that had its write cut short by a power loss, not by a kill.
+  virtual std::int64_t BootedAtMs() = 0;
 
   // Waits, doing nothing: for a holder to let go, or for another writer to show itself.
   virtual void Pause(std::chrono::milliseconds time) = 0;

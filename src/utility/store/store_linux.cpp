@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -82,6 +83,7 @@ class LinuxFileSystem final : public FileSystem {
   }
   SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
   // A rename over a file is never refused for its being open.
+  std::int64_t BootedAtMs() override;
   void Pause(std::chrono::milliseconds time) override;
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
@@ -183,6 +185,14 @@ ErrorMeaning LinuxFileSystem::Meaning(SystemError error) const {
     default:
       return {ErrorKind::kOther, WriteFailure::kOther};
   }
+}
+
+std::int64_t LinuxFileSystem::BootedAtMs() {
+  timespec now{};
+  timespec up{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  clock_gettime(CLOCK_BOOTTIME, &up);
+  return (now.tv_sec - up.tv_sec) * 1000 + (now.tv_nsec - up.tv_nsec) / 1000000;
 }
 
 void LinuxFileSystem::Pause(std::chrono::milliseconds time) {

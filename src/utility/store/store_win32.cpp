@@ -125,6 +125,7 @@ class Win32FileSystem final : public FileSystem {
   SystemError ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
                                  const std::function<bool()>& unchanged) override;
   SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
+  std::int64_t BootedAtMs() override;
   void Pause(std::chrono::milliseconds time) override { ::Sleep(static_cast<DWORD>(time.count())); }
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
@@ -279,9 +280,11 @@ FileHandle Win32FileSystem::OpenForReading(const NativePath& path, bool /*follow
   return file;
 }
 
+// Sharing only reading: a profile function's write in the meantime fails rather than land
+// between our look and our write, or halfway through it.
 FileHandle Win32FileSystem::OpenForWriting(const NativePath& path, SystemError& error) {
-  FileHandle file = OpenFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL);
+  FileHandle file = OpenFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   error = file.valid() ? ERROR_SUCCESS : ::GetLastError();
   return file;
 }
@@ -408,54 +411,24 @@ SystemError Win32FileSystem::Rename(const NativePath& from, const NativePath& to
   return ::MoveFileExW(from.c_str(), to.c_str(), flags) ? 0 : ::GetLastError();
 }
 
-// MoveFileExW's own way (a handle to the file renamed, then the rename through it; write-through
-// as MOVEFILE_WRITE_THROUGH asks), with the look between the two: MoveFileExW opens and queries
-// both files before it renames, time enough under Wine for a whole write of the driver's to land
-// after a look taken before the call.
-SystemError Win32FileSystem::ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
-                                                const std::function<bool()>& unchanged) {
-  const FileHandle file = OpenFile(from.c_str(), DELETE | SYNCHRONIZE, kShareAll, OPEN_EXISTING,
-                                   FILE_FLAG_WRITE_THROUGH);
-  if (!file.valid()) {
-    return ::GetLastError();
-  }
-  std::vector<char> buffer(offsetof(FILE_RENAME_INFO, FileName) +
-                           (to.size() + 1) * sizeof(wchar_t));
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = TRUE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
-  std::memcpy(buffer.data() + offsetof(FILE_RENAME_INFO, FileName), to.data(),
-              rename->FileNameLength);  // the buffer's zeros end it
-  if (!unchanged()) {
-    return kChangedMeanwhile;
-  }
-  return ::SetFileInformationByHandle(Handle(file), FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size()))
-             ? 0
-             : ::GetLastError();
+// An existing file is written in place on Windows (the store renames only a new file into
+// place), so nothing is ever renamed over one here, nor given a second name.
+SystemError Win32FileSystem::ReplaceIfUnchanged(const NativePath&, const NativePath&,
+                                                const std::function<bool()>&) {
+  return ERROR_NOT_SUPPORTED;
 }
 
-// A hard link, not a handle kept open on the original: Windows refuses to rename over a file
-// that anyone holds open, even sharing delete (short of Windows 10's POSIX-style rename, which
-// Wine lacks). Refused while someone holds the file without sharing its deletion, as a handle
-// asking for deletion finds out; it shares everything, so nobody else's open fails for it but one
-// that shares nothing, as the rename's own handle would.
-SystemError Win32FileSystem::LinkBeside(const NativePath& target, const NativePath& link) {
-  if (!OpenFile(target.c_str(), DELETE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL).valid()) {
-    return ::GetLastError();
-  }
-  if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) {
-    return 0;
-  }
-  // A share or a file system that takes no links may say "access denied": no holder, whom the
-  // store would wait for.
-  const DWORD error = ::GetLastError();
-  const ErrorKind kind = Meaning(error).kind;
-  return kind == ErrorKind::kExisting || kind == ErrorKind::kMissing ||
-                 error == ERROR_SHARING_VIOLATION
-             ? error
-             : ERROR_NOT_SUPPORTED;
+SystemError Win32FileSystem::LinkBeside(const NativePath&, const NativePath&) {
+  return ERROR_NOT_SUPPORTED;
+}
+
+std::int64_t Win32FileSystem::BootedAtMs() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const std::int64_t now_ms =
+      static_cast<std::int64_t>((ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}).QuadPart /
+                                10000);
+  return now_ms - static_cast<std::int64_t>(::GetTickCount64());
 }
 
 // A named mutex, one per file. It cannot be a byte-range lock (LockFileEx) on the file itself:
