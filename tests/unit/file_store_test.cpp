@@ -510,8 +510,8 @@ TEST(FileStoreTest, DriverWriteDuringAReplacementIsEditedNotUndone) {
        "driver\nours\n"},
       {"before the last look, same size and time", true, false, 0, FakeStep::kCreate, 1, true,
        false, 3, "drv\nours\n"},
-      {"while ours is written", true, true, 0, FakeStep::kWrite, 2, false, false, 1,
-       "old\nours\n", 1},
+      {"while ours is written", true, true, 0, FakeStep::kWrite, 2, false, false, 1, "old\nours\n",
+       1},
       {"after ours, from what it read before", true, true, 1, FakeStep::kWait, 2, false, false, 3,
        "driver\nours\n"},
       {"just before the rename", false, true, 0, FakeStep::kRename, 3, false, false, 3,
@@ -571,9 +571,9 @@ bool IsKept(const FakeCall& call) {
 // The journal of a write in place that was cut short, as its writer left it beside the board.
 void PutJournal(FakeFileSystem& fs, const std::string& read, const std::string& written) {
   std::mt19937 random(1);
-  const store::NativePath name = store::JournalFileName(
-      fs.NativeFromPath("VENTREL_DLL.INI"),
-      {store::ContentHash(read), store::ContentHash(written)}, random);
+  const store::NativePath name =
+      store::JournalFileName(fs.NativeFromPath("VENTREL_DLL.INI"),
+                             {store::ContentHash(read), store::ContentHash(written)}, random);
   fs.Put("/data/" + std::string(name.begin(), name.end()), read + written);
 }
 

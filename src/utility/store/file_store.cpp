@@ -189,7 +189,8 @@ bool HoldsExactly(FileSystem& fs, const FileHandle& file, std::string_view expec
   std::size_t at = 0;
   for (std::int64_t n; (n = fs.ReadSome(file, buffer, sizeof buffer, error)) > 0;
        at += static_cast<std::size_t>(n)) {
-    if (expected.substr(at, static_cast<std::size_t>(n)) != std::string_view(buffer, static_cast<std::size_t>(n))) {
+    if (expected.substr(at, static_cast<std::size_t>(n)) !=
+        std::string_view(buffer, static_cast<std::size_t>(n))) {
       return false;
     }
   }
@@ -200,15 +201,16 @@ bool HoldsExactly(FileSystem& fs, const FileHandle& file, std::string_view expec
 // (Windows), once it shows to hold still what was read. The look compares the identity and,
 // when `read_content` is given, the content as well, since a write time of FAT's two-second
 // grain does not show a write that kept the size. Invalid otherwise, with `outcome` telling why.
-FileHandle HoldUnchanged(FileSystem& fs, const NativePath& target, const FileIdentity& read_identity,
-                         const std::string* read_content, FileIdentity& now, StepOutcome& outcome,
-                         WriteFailure& why, bool* waited) {
+FileHandle HoldUnchanged(FileSystem& fs, const NativePath& target,
+                         const FileIdentity& read_identity, const std::string* read_content,
+                         FileIdentity& now, StepOutcome& outcome, WriteFailure& why, bool* waited) {
   SystemError error = 0;
   FileHandle file;
   for (int attempt = 1; !(file = fs.OpenForWriting(target, error)).valid(); ++attempt) {
     if (!WaitForHolder(fs, error, attempt)) {
       why = FailureOf(fs, error);
-      outcome = KindOf(fs, error) == ErrorKind::kMissing ? StepOutcome::kRaced : StepOutcome::kFailed;
+      outcome =
+          KindOf(fs, error) == ErrorKind::kMissing ? StepOutcome::kRaced : StepOutcome::kFailed;
       return file;
     }
     if (waited != nullptr) {
@@ -687,14 +689,13 @@ bool SettleJournal(FileSystem& fs, const NativePath& target, const NativePath& p
   // so before its writer touched the file.
   const auto parts = SplitJournal(journal, hashes);
   WriteFailure why = WriteFailure::kNone;
-  const bool settled =
-      !parts || now == parts->first || now == parts->second ||
-      (PartlyWritten(now, parts->first, parts->second)
-           ? WriteInPlace(fs, target, std::string(parts->first), now_identity, why, &now) ==
-                 StepOutcome::kDone
-           : journal_identity.written_ms >= fs.BootedAtMs() ||
-                 KeepCopy(fs, target, std::string(parts->first), now_identity, hashes.written,
-                          random));
+  const bool settled = !parts || now == parts->first || now == parts->second ||
+                       (PartlyWritten(now, parts->first, parts->second)
+                            ? WriteInPlace(fs, target, std::string(parts->first), now_identity, why,
+                                           &now) == StepOutcome::kDone
+                            : journal_identity.written_ms >= fs.BootedAtMs() ||
+                                  KeepCopy(fs, target, std::string(parts->first), now_identity,
+                                           hashes.written, random));
   if (settled) {
     fs.RemoveFile(path);
   }
@@ -734,8 +735,8 @@ StepOutcome WriteAlone(FileSystem& fs, const NativePath& target, const std::stri
     // last as well: only a journal on disk may come before a change to the file.
     const NativePath temp = std::move(journal);
     const std::size_t name_start = NameStart(target);
-    journal = target.substr(0, name_start) +
-              JournalFileName(target.substr(name_start), hashes, random);
+    journal =
+        target.substr(0, name_start) + JournalFileName(target.substr(name_start), hashes, random);
     error = fs.Rename(temp, journal, RenameMode::kNoReplace);
     if (error != 0) {
       fs.RemoveFile(temp);
@@ -819,8 +820,8 @@ StepOutcome UpdateStep(FileSystem& fs, const NativePath& target, const FileEdit&
       return StepOutcome::kFailed;
     }
     if (alone) {
-      const StepOutcome written = WriteAlone(fs, target, read_content, content, read_identity,
-                                             hashes, random, why, others);
+      const StepOutcome written =
+          WriteAlone(fs, target, read_content, content, read_identity, hashes, random, why, others);
       if (written != StepOutcome::kDone) {
         return written;
       }

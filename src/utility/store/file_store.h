@@ -60,27 +60,37 @@ using FileEdit = std::function<EditResult(std::string& content)>;
 // step that no other writer through this function can come between:
 // - the step holds an exclusive advisory lock (flock on the file's folder on Linux, a named mutex
 //   for the file on Windows), waiting at most `lock_wait` for it;
-// - the replacement is atomic: a temporary file in the same folder, created exclusively (never
-//   through a link someone planted), receives the content, is flushed to disk and renamed over the
-//   original, keeping its permissions and owner (on Windows: its attributes and its access-control
-//   list, protected or not; the owner becomes the writer, and where the list cannot be read or set
-//   the replacement has the folder's inherited one, as a new file would);
-// - only when that replacement is refused although the file itself may be written (Windows: another
-//   program holds the file open, sharing it for writing; Linux: the file is mounted over; both: the
-//   folder refuses new files), the content is written in place as the profile functions write it:
-//   one write from the start, then truncated and flushed, on the same file, still under the lock
-//   and after the same checks. That write is not atomic: a crash in the middle of it can leave a
-//   torn file;
+// - on Linux the replacement is atomic: a temporary file in the same folder, created exclusively
+//   (never through a link someone planted), receives the content, is flushed to disk and
+//   exchanged with the original (renamed over it where the file system has no exchange), keeping
+//   its permissions and owner;
+// - on Windows an existing file is written in place, as the profile functions write it, so that
+//   nothing is renamed over a file the driver may be writing: a journal beside it (a temporary
+//   holding the old content and then the new, flushed, renamed write-through to "." + the file's
+//   name + ".vcjournal-", six letters or digits and the two contents' hashes) comes first; then
+//   the file is opened sharing only reading, compared byte for byte with what was read, written
+//   from the start, cut and flushed, and the journal goes. The file keeps its attributes, its
+//   access-control list and its owner; the journal is given the same list. A write of someone
+//   else's while the file is open for us is refused (they are told), one before it is found by the
+//   comparison and edited again, and readers may see a mix of old and new for that instant. The
+//   next write rolls back one that a crash cut short (the file a mix of the journal's two
+//   contents), drops a journal that was not complete, and keeps, where someone wrote the file since
+//   a power loss cut ours, what the cut write read as a kept copy (see below). A new file is
+//   renamed into place, never over one that appeared meanwhile;
+// - where the journal cannot be written (a folder that refuses new files) or the replacement is
+//   refused although the file itself may be written (Linux: the file is mounted over), the
+//   content is written in place without a journal, under the lock and after the same checks:
+//   then a crash in the middle of it can leave a torn file;
 // - when someone who does not take the lock changes or replaces the file between the read and the
-//   replacement, `edit` runs again on the new content (twenty times at least, and for about two
+//   write, `edit` runs again on the new content (twenty times at least, and for about two
 //   seconds at most), so their change is never lost; on Linux this holds even in the instant of
-//   the replacement; on Windows the file keeps a second name through the rename, which shows what
-//   the rename displaced, and theirs goes back (where the folder takes no hard links, the last
-//   look before the rename compares the content too, and a write in the instant after it is
-//   still undone);
+//   the exchange; where a file is renamed over, the file keeps a second name through the rename,
+//   which shows what the rename displaced, and theirs goes back (where the folder takes no hard
+//   links, the last look before the rename compares the content too, and a write in the instant
+//   after it is still undone);
 // - a write that met another writer (a change, a holder waited for, or, where no exchange is to
 //   be had, a file written less than a second before ours) runs `edit` once more 50 ms later,
-//   which writes again should a writer that read before our rename have written the older
+//   which writes again should a writer that read before our write have written the older
 //   content back after it; an edit that leaves the content as it was writes nothing;
 // - after a successful step (kChanged or kUnchanged), temporary files that a killed writer left for
 //   this file are removed (they are named "." + the file's name + ".vctmp-" and six letters or

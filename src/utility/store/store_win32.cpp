@@ -425,16 +425,15 @@ SystemError Win32FileSystem::LinkBeside(const NativePath&, const NativePath&) {
 std::int64_t Win32FileSystem::BootedAtMs() {
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
-  const std::int64_t now_ms =
-      static_cast<std::int64_t>((ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}).QuadPart /
-                                10000);
+  const std::int64_t now_ms = static_cast<std::int64_t>(
+      (ULARGE_INTEGER{{now.dwLowDateTime, now.dwHighDateTime}}).QuadPart / 10000);
   return now_ms - static_cast<std::int64_t>(::GetTickCount64());
 }
 
 // A named mutex, one per file. It cannot be a byte-range lock (LockFileEx) on the file itself:
-// Windows refuses to rename over a file that anyone holds open, so the lock would forbid the
-// atomic replacement it guards; folders take no byte-range locks, and a lock file would leave a
-// file of ours in the driver's folder. The system releases the mutex of a writer that was killed.
+// Windows enforces those, so the driver's own reads and writes would fail for as long as we
+// hold it; folders take no byte-range locks, and a lock file would leave a file of ours in the
+// driver's folder. The system releases the mutex of a writer that was killed.
 std::unique_ptr<WriterLock> Win32FileSystem::LockFor(const NativePath& target) {
   return std::make_unique<MutexLock>(target);
 }
