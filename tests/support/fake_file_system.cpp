@@ -553,10 +553,18 @@ SystemError FakeFileSystem::Overwrite(const store::FileHandle& file, const std::
     return kPowerLost;
   }
   inode.data.resize(content.size());
-  if (!Step(FakeStep::kFlush, {})) {
+  return 0;
+}
+
+SystemError FakeFileSystem::Flush(const NativePath& path) {
+  if (!Step(FakeStep::kFlush, path)) {
     return kPowerLost;
   }
-  inode.durable = inode.data;
+  const int id = InodeAt(path);
+  if (id == 0) {
+    return kNoEntry;
+  }
+  inodes_[id].durable = inodes_[id].data;
   return 0;
 }
 

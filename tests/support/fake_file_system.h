@@ -119,6 +119,7 @@ class FakeFileSystem final : public store::FileSystem {
                                     const store::FileIdentity& original) override;
   store::SystemError Overwrite(const store::FileHandle& file, const std::string& content,
                                const store::FileIdentity& now) override;
+  store::SystemError Flush(const store::NativePath& path) override;
   void RemoveFile(const store::NativePath& path) override;
   store::SystemError Rename(const store::NativePath& from, const store::NativePath& to,
                             store::RenameMode mode) override;

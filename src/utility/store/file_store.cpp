@@ -226,20 +226,36 @@ FileHandle HoldUnchanged(FileSystem& fs, const NativePath& target,
   return file;
 }
 
+// Flushes the file once our own handle on it is closed, so that a holder of ours does not keep
+// the driver out while the disk catches up; waits for a program that holds it alone.
+SystemError FlushOpen(FileSystem& fs, const NativePath& target) {
+  for (int attempt = 1;; ++attempt) {
+    const SystemError error = fs.Flush(target);
+    if (error == 0 || !WaitForHolder(fs, error, attempt)) {
+      return error;
+    }
+  }
+}
+
 // The profile functions' way: the content goes over the file itself, held from the last look to
-// the flush, so that a write of someone else's in that time is refused rather than undone. Not
-// atomic: without a journal (see WriteAlone) a crash halfway leaves a torn file.
+// the end of the write (the flush comes after), so that a write of someone else's in that time is
+// refused rather than undone. Not atomic: without a journal (see WriteAlone) a crash halfway leaves
+// a torn file.
 StepOutcome WriteInPlace(FileSystem& fs, const NativePath& target, const std::string& content,
                          const FileIdentity& read_identity, WriteFailure& why,
                          const std::string* read_content = nullptr) {
   FileIdentity now;
   StepOutcome outcome = StepOutcome::kFailed;
-  const FileHandle file =
+  FileHandle file =
       HoldUnchanged(fs, target, read_identity, read_content, now, outcome, why, nullptr);
   if (!file.valid()) {
     return outcome;
   }
-  const SystemError error = fs.Overwrite(file, content, now);
+  SystemError error = fs.Overwrite(file, content, now);
+  file.Close();
+  if (error == 0) {
+    error = FlushOpen(fs, target);
+  }
   why = FailureOf(fs, error);
   return error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
 }
@@ -754,16 +770,19 @@ StepOutcome WriteAlone(FileSystem& fs, const NativePath& target, const std::stri
   bool halfway = false;
   if (file.valid()) {
     error = fs.Overwrite(file, content, now);
+    file.Close();
+    halfway = error != 0;
+    if (error == 0) {
+      error = FlushOpen(fs, target);
+    }
     why = FailureOf(fs, error);
     outcome = error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
-    halfway = error != 0;
-    file.Close();
   }
-  // A write that failed halfway may have left the file in need of its journal; any other is done
-  // with it.
+  // A write that failed halfway may have left the file in need of its journal, and one not
+  // flushed still needs it (the next write settles it); any other is done with it.
   if (halfway && !journal.empty()) {
     SettleJournal(fs, target, journal, hashes, random);
-  } else if (!journal.empty()) {
+  } else if (!journal.empty() && error == 0) {
     fs.RemoveFile(journal);
   }
   return outcome;

@@ -171,10 +171,13 @@ class FileSystem {
   virtual SystemError WriteTemporary(const NativePath& temp_path, const NativePath& target,
                                      const std::string& content, const FileIdentity& original) = 0;
 
-  // Writes `content` over the open file from its start, cuts off the rest and flushes: the space
-  // is claimed first, so that a full disk stops it before any byte has changed.
+  // Writes `content` over the open file from its start and cuts off the rest: the space is
+  // claimed first, so that a full disk stops it before any byte has changed.
   virtual SystemError Overwrite(const FileHandle& file, const std::string& content,
                                 const FileIdentity& now) = 0;
+  // Makes what was written to the file lasting, through an open of its own that shares
+  // everything.
+  virtual SystemError Flush(const NativePath& path) = 0;
 
   virtual void RemoveFile(const NativePath& path) = 0;
 

@@ -75,6 +75,7 @@ class LinuxFileSystem final : public FileSystem {
                              const std::string& content, const FileIdentity& original) override;
   SystemError Overwrite(const FileHandle& file, const std::string& content,
                         const FileIdentity& now) override;
+  SystemError Flush(const NativePath& path) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
   SystemError ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
@@ -82,8 +83,8 @@ class LinuxFileSystem final : public FileSystem {
     return unchanged() ? Rename(from, to, RenameMode::kReplace) : kChangedMeanwhile;
   }
   SystemError LinkBeside(const NativePath& target, const NativePath& link) override;
-  // A rename over a file is never refused for its being open.
   std::int64_t BootedAtMs() override;
+  // A rename over a file is never refused for its being open.
   void Pause(std::chrono::milliseconds time) override;
   std::unique_ptr<WriterLock> LockFor(const NativePath& target) override;
 };
@@ -358,7 +359,18 @@ SystemError LinuxFileSystem::Overwrite(const FileHandle& file, const std::string
   if (const SystemError error = WriteAll(file, content)) {
     return error;
   }
-  return ::ftruncate(Fd(file), size) != 0 || ::fsync(Fd(file)) != 0 ? LastError() : 0;
+  return ::ftruncate(Fd(file), size) != 0 ? LastError() : 0;
+}
+
+SystemError LinuxFileSystem::Flush(const NativePath& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return LastError();
+  }
+  const bool flushed = ::fsync(fd) == 0;
+  const SystemError error = flushed ? 0 : LastError();
+  ::close(fd);
+  return error;
 }
 
 void LinuxFileSystem::RemoveFile(const NativePath& path) {

@@ -120,6 +120,7 @@ class Win32FileSystem final : public FileSystem {
                              const std::string& content, const FileIdentity& original) override;
   SystemError Overwrite(const FileHandle& file, const std::string& content,
                         const FileIdentity& now) override;
+  SystemError Flush(const NativePath& path) override;
   void RemoveFile(const NativePath& path) override;
   SystemError Rename(const NativePath& from, const NativePath& to, RenameMode mode) override;
   SystemError ReplaceIfUnchanged(const NativePath& from, const NativePath& to,
@@ -393,7 +394,15 @@ SystemError Win32FileSystem::Overwrite(const FileHandle& file, const std::string
   if (const SystemError error = WriteAll(file, content)) {
     return error;
   }
-  return ::SetEndOfFile(handle) && ::FlushFileBuffers(handle) ? 0 : ::GetLastError();
+  return ::SetEndOfFile(handle) ? 0 : ::GetLastError();
+}
+
+// Through a handle of its own that shares everything, so that the file is held alone only for
+// the write itself; FlushFileBuffers asks for one opened for writing.
+SystemError Win32FileSystem::Flush(const NativePath& path) {
+  const FileHandle file =
+      OpenFile(path.c_str(), GENERIC_WRITE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  return file.valid() && ::FlushFileBuffers(Handle(file)) ? 0 : ::GetLastError();
 }
 
 void Win32FileSystem::RemoveFile(const NativePath& path) {
