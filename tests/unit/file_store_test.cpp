@@ -220,9 +220,12 @@ TEST(FileStoreTest, TemporaryNamesAreOursAlone) {
   ASSERT_TRUE(hashes.has_value());
   EXPECT_EQ(hashes->read, 0x0123456789abcdefU);
   EXPECT_EQ(hashes->written, 42U);
+  const store::NativePath journal =
+      store::KeptFileName(name, {1, 2}, random, store::KeptKind::kJournal);
+  EXPECT_EQ(store::KeptFileHashes(name, journal, store::KeptKind::kJournal)->written, 2U);
   for (const store::NativePath& bad :
        {native(".board.ini.vckept-a1B2c3-0123456789ABCDEF-0123456789abcdef"),
-        native(".board.ini.vckept-a1B2c3-0123456789abcdef"), first}) {
+        native(".board.ini.vckept-a1B2c3-0123456789abcdef"), first, journal}) {
     EXPECT_FALSE(store::KeptFileHashes(name, bad).has_value());
   }
 }
@@ -571,9 +574,9 @@ bool IsKept(const FakeCall& call) {
 // The journal of a write in place that was cut short, as its writer left it beside the board.
 void PutJournal(FakeFileSystem& fs, const std::string& read, const std::string& written) {
   std::mt19937 random(1);
-  const store::NativePath name =
-      store::JournalFileName(fs.NativeFromPath("VENTREL_DLL.INI"),
-                             {store::ContentHash(read), store::ContentHash(written)}, random);
+  const store::NativePath name = store::KeptFileName(
+      fs.NativeFromPath("VENTREL_DLL.INI"), {store::ContentHash(read), store::ContentHash(written)},
+      random, store::KeptKind::kJournal);
   fs.Put("/data/" + std::string(name.begin(), name.end()), read + written);
 }
 

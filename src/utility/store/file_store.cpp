@@ -608,7 +608,7 @@ bool SweepBeside(FileSystem& fs, const WriterLock& lock, const NativePath& targe
       lock.RemoveBeside(target, candidate);
       continue;
     }
-    if (JournalFileHashes(name, candidate)) {
+    if (KeptFileHashes(name, candidate, KeptKind::kJournal)) {
       kept = true;  // settled only before a write reads the file (RecoverBeside)
       continue;
     }
@@ -727,7 +727,8 @@ void RecoverBeside(FileSystem& fs, const WriterLock& lock, const NativePath& tar
   FileIdentity file;
   fs.IdentityAt(target, file);
   for (const NativePath& candidate : lock.RemovableFiles(target, Native(".") + name, file)) {
-    if (const std::optional<KeptHashes> hashes = JournalFileHashes(name, candidate)) {
+    if (const std::optional<KeptHashes> hashes =
+            KeptFileHashes(name, candidate, KeptKind::kJournal)) {
       SettleJournal(fs, target, target.substr(0, name_start) + candidate, *hashes, random);
     }
   }
@@ -751,8 +752,8 @@ StepOutcome WriteAlone(FileSystem& fs, const NativePath& target, const std::stri
     // last as well: only a journal on disk may come before a change to the file.
     const NativePath temp = std::move(journal);
     const std::size_t name_start = NameStart(target);
-    journal =
-        target.substr(0, name_start) + JournalFileName(target.substr(name_start), hashes, random);
+    journal = target.substr(0, name_start) +
+              KeptFileName(target.substr(name_start), hashes, random, KeptKind::kJournal);
     error = fs.Rename(temp, journal, RenameMode::kNoReplace);
     if (error != 0) {
       fs.RemoveFile(temp);
@@ -963,11 +964,10 @@ std::uint64_t ContentHash(std::string_view content, std::uint64_t hash) {
   return hash;
 }
 
-namespace {
-
-NativePath NameWithHashes(const NativePath& file_name, std::string_view tag,
-                          const KeptHashes& hashes, std::mt19937& random) {
-  NativePath name = NameWithTag(file_name, tag, random);
+NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes, std::mt19937& random,
+                        KeptKind kind) {
+  NativePath name =
+      NameWithTag(file_name, kind == KeptKind::kJournal ? kJournalTag : kKeptTag, random);
   for (const std::uint64_t hash : {hashes.read, hashes.written}) {
     name += static_cast<NativeChar>('-');
     for (int shift = 60; shift >= 0; shift -= 4) {
@@ -977,9 +977,10 @@ NativePath NameWithHashes(const NativePath& file_name, std::string_view tag,
   return name;
 }
 
-std::optional<KeptHashes> HashesInName(std::basic_string_view<NativeChar> file_name,
-                                       std::string_view tag,
-                                       std::basic_string_view<NativeChar> candidate) {
+std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
+                                         std::basic_string_view<NativeChar> candidate,
+                                         KeptKind kind) {
+  const std::string_view tag = kind == KeptKind::kJournal ? kJournalTag : kKeptTag;
   const std::size_t head = 1 + file_name.size() + tag.size() + kUniqueLength;
   constexpr std::size_t kHashLength = 1 + 16;
   if (candidate.size() != head + 2 * kHashLength ||
@@ -1002,28 +1003,6 @@ std::optional<KeptHashes> HashesInName(std::basic_string_view<NativeChar> file_n
     }
   }
   return KeptHashes{values[0], values[1]};
-}
-
-}  // namespace
-
-NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes,
-                        std::mt19937& random) {
-  return NameWithHashes(file_name, kKeptTag, hashes, random);
-}
-
-std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
-                                         std::basic_string_view<NativeChar> candidate) {
-  return HashesInName(file_name, kKeptTag, candidate);
-}
-
-NativePath JournalFileName(const NativePath& file_name, const KeptHashes& hashes,
-                           std::mt19937& random) {
-  return NameWithHashes(file_name, kJournalTag, hashes, random);
-}
-
-std::optional<KeptHashes> JournalFileHashes(std::basic_string_view<NativeChar> file_name,
-                                            std::basic_string_view<NativeChar> candidate) {
-  return HashesInName(file_name, kJournalTag, candidate);
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& content, FileSystem& fs) {

@@ -231,17 +231,15 @@ struct KeptHashes {
 };
 // FNV-1a; `hash` carries on from an earlier part.
 std::uint64_t ContentHash(std::string_view content, std::uint64_t hash = 0xcbf29ce484222325);
-NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes,
-                        std::mt19937& random);
-std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
-                                         std::basic_string_view<NativeChar> candidate);
-// A journal's name: the same, with ".vcjournal-" for ".vckept-". It holds what a write in place
+// A journal's name is the same, with ".vcjournal-" for ".vckept-". It holds what a write in place
 // read followed by what it writes; a sweep never removes it, only the next write, once the file
 // holds either.
-NativePath JournalFileName(const NativePath& file_name, const KeptHashes& hashes,
-                           std::mt19937& random);
-std::optional<KeptHashes> JournalFileHashes(std::basic_string_view<NativeChar> file_name,
-                                            std::basic_string_view<NativeChar> candidate);
+enum class KeptKind { kCopy, kJournal };
+NativePath KeptFileName(const NativePath& file_name, const KeptHashes& hashes, std::mt19937& random,
+                        KeptKind kind = KeptKind::kCopy);
+std::optional<KeptHashes> KeptFileHashes(std::basic_string_view<NativeChar> file_name,
+                                         std::basic_string_view<NativeChar> candidate,
+                                         KeptKind kind = KeptKind::kCopy);
 
 // ReadWholeFile and UpdateWholeFile over the file system `fs`.
 ReadResult ReadWholeFile(const std::string& path, std::string& content, FileSystem& fs);
