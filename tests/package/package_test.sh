@@ -64,9 +64,13 @@ board_200=$'[NETWORK]\r\nUNIT_PORT=5000\r\n[BOARD]\r\nTYPE=200\r\nTYPE_SUB=301\r
 setup="$root/dist/VentrelConf-$version-dremont-setup.exe"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VentrelConf dremont'
 
-# A fresh Windows of the given architecture (win64 or win32); sets the paths below.
+# A fresh Windows of the given architecture (win64 or win32); sets the paths below. Fresh indeed:
+# a prefix an earlier part left behind would carry its users' files (a catalogue of their own)
+# into the next.
 new_windows() {
   export WINEPREFIX="$work/prefix-$1" WINEARCH="$1"
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   local appdata
