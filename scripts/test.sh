@@ -2,7 +2,7 @@
 # Installs what is missing, builds, checks the formatting and runs every test: the suite as it
 # ships, a first build as a contributor makes it (plain CMake and its default generator), the suite
 # again with AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run of each fuzz
-# target (FUZZ_SECONDS each, 45 by default), a short reliability run and its hostile inputs again
+# target (FUZZ_SECONDS each, 30 by default), a short reliability run and its hostile inputs again
 # against the sanitized build, then the Windows programs' tests under Wine and the release
 # packages, installed and run as their users would.
 set -euo pipefail
@@ -54,7 +54,7 @@ ctest --preset linux-asan
 took "sanitized tests"
 
 step "fuzzing"
-scripts/fuzz.sh "${FUZZ_SECONDS:-45}"
+scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 took "fuzzing"
 
 step "reliability (short run)"
