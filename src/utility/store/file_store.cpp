@@ -243,11 +243,11 @@ SystemError FlushOpen(FileSystem& fs, const NativePath& target) {
 // a torn file.
 StepOutcome WriteInPlace(FileSystem& fs, const NativePath& target, const std::string& content,
                          const FileIdentity& read_identity, WriteFailure& why,
-                         const std::string* read_content = nullptr) {
+                         const std::string* read_content = nullptr, bool* waited = nullptr) {
   FileIdentity now;
   StepOutcome outcome = StepOutcome::kFailed;
   FileHandle file =
-      HoldUnchanged(fs, target, read_identity, read_content, now, outcome, why, nullptr);
+      HoldUnchanged(fs, target, read_identity, read_content, now, outcome, why, waited);
   if (!file.valid()) {
     return outcome;
   }
@@ -764,26 +764,13 @@ StepOutcome WriteAlone(FileSystem& fs, const NativePath& target, const std::stri
     why = FailureOf(fs, error);
     return StepOutcome::kFailed;
   }
-  FileIdentity now;
-  StepOutcome outcome = StepOutcome::kFailed;
-  FileHandle file =
-      HoldUnchanged(fs, target, read_identity, &read_content, now, outcome, why, &others);
-  bool halfway = false;
-  if (file.valid()) {
-    error = fs.Overwrite(file, content, now);
-    file.Close();
-    halfway = error != 0;
-    if (error == 0) {
-      error = FlushOpen(fs, target);
-    }
-    why = FailureOf(fs, error);
-    outcome = error == 0 ? StepOutcome::kDone : StepOutcome::kFailed;
-  }
-  // A write that failed halfway may have left the file in need of its journal, and one not
-  // flushed still needs it (the next write settles it); any other is done with it.
-  if (halfway && !journal.empty()) {
+  const StepOutcome outcome =
+      WriteInPlace(fs, target, content, read_identity, why, &read_content, &others);
+  // A write that failed may have left the file in need of its journal, which settles it now if
+  // it can (or the next write does); any other is done with it.
+  if (outcome == StepOutcome::kFailed && !journal.empty()) {
     SettleJournal(fs, target, journal, hashes, random);
-  } else if (!journal.empty() && error == 0) {
+  } else if (!journal.empty()) {
     fs.RemoveFile(journal);
   }
   return outcome;
